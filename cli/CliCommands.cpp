@@ -1,0 +1,226 @@
+#include "CliCommands.h"
+
+#include <nlohmann/json.hpp>
+
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+#include "FileStream.h"
+#include "LocaleServices.h"
+#include "TagRecord.h"
+#include "TimeCode.h"
+#include "VekMp3.h"
+
+namespace SegmoraCli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string Dump(const json& J) { return J.dump(2, ' ', false, json::error_handler_t::replace); }
+
+// 1, 2, 2.5 or 0, without a needless ".0".
+json VersionNumber(double Version) {
+    if (Version == std::trunc(Version)) return static_cast<int>(Version);
+    return Version;
+}
+
+std::string VersionText(double Version) {
+    std::ostringstream S;
+    S << Version;
+    return S.str();
+}
+
+// "1,234 KB": kilobytes rounded half away from zero, grouped by thousands.
+std::string FileSizeText(int64_t Size) {
+    if (Size < 1024) return "1 KB";
+    const auto Kb = static_cast<int64_t>(std::llround(static_cast<double>(Size) / 1024.0));
+    std::string Digits = std::to_string(Kb);
+    for (int I = static_cast<int>(Digits.size()) - 3; I > 0; I -= 3) Digits.insert(static_cast<size_t>(I), ",");
+    return Digits + " KB";
+}
+
+const char* GenreName(uint8_t Genre) { return Genre < Id3Genres.size() ? Id3Genres[Genre] : nullptr; }
+
+std::string TagText(const char* Field, size_t Width, int CodePage) {
+    return AnsiToUtf8(TagFieldText(Field, Width), CodePage);
+}
+
+json TagJson(const TId3v1Tag& Tag, int CodePage) {
+    const char* Name = GenreName(Tag.Genre);
+    return json{
+        {"Title", TagText(Tag.Title, sizeof Tag.Title, CodePage)},
+        {"Artist", TagText(Tag.Artist, sizeof Tag.Artist, CodePage)},
+        {"Album", TagText(Tag.Album, sizeof Tag.Album, CodePage)},
+        {"Year", TagText(Tag.Year, sizeof Tag.Year, CodePage)},
+        {"Comment", TagText(Tag.Comment, sizeof Tag.Comment, CodePage)},
+        {"Track", Tag.Track},
+        {"Genre", Tag.Genre},
+        {"GenreName", Name ? json(Name) : json(nullptr)},
+    };
+}
+
+json InfoJson(const TMp3DataInfo& D, int CodePage) {
+    json J = {
+        {"FileName", D.FileName},
+        {"FileSize", D.FileSize},
+        {"Valid", D.Valid},
+        {"BitRate", D.BitRate},
+        {"SampleRate", D.SampleRate},
+        {"FrameSize", D.FrameSize},
+        {"Version", VersionNumber(D.Version)},
+        {"Layer", D.Layer},
+        {"Padding", D.Padding},
+        {"Mono", D.Mono},
+        {"Vbr", D.Vbr},
+        {"Id3v1Size", D.Id3v1Size},
+        {"Id3v2Size", D.Id3v2Size},
+        {"ApeSize", D.ApeSize},
+        {"ZeroPadding", D.ZeroPadding},
+        {"LengthMs", D.LengthMs},
+    };
+    if (D.Id3v1Size == 128) J["Id3Tag"] = TagJson(D.Id3Tag, CodePage);
+    return J;
+}
+
+void PrintInfoText(const TMp3DataInfo& D, int CodePage, std::ostream& Out) {
+    Out << "File: " << D.FileName << "\n";
+    if (!D.Valid) {
+        Out << "Not an MP3 file.\n";
+        return;
+    }
+    Out << "File size: " << FileSizeText(D.FileSize) << "\n"
+        << "Encoding: MPEG " << VersionText(D.Version) << " Layer " << D.Layer << "\n"
+        << "Channel: " << (D.Mono ? "Mono" : "Stereo") << "\n"
+        << "SampleRate: " << D.SampleRate << " Hz\n"
+        << "Bitrate: " << D.BitRate << " Kbps" << (D.Vbr ? " (VBR)" : "") << "\n"
+        << "Length: " << MsToTimeCode(D.LengthMs) << "\n";
+    if (D.Id3v1Size != 128) return;
+    const TId3v1Tag& T = D.Id3Tag;
+    Out << "Title: " << TagText(T.Title, sizeof T.Title, CodePage) << "\n"
+        << "Artist: " << TagText(T.Artist, sizeof T.Artist, CodePage) << "\n"
+        << "Album: " << TagText(T.Album, sizeof T.Album, CodePage) << "\n"
+        << "Year: " << TagText(T.Year, sizeof T.Year, CodePage) << "\n"
+        << "Comment: " << TagText(T.Comment, sizeof T.Comment, CodePage) << "\n";
+    if (T.Track > 0) Out << "TrackNumber: " << int(T.Track) << "\n";
+    const char* Name = GenreName(T.Genre);
+    Out << "Genre: " << (Name ? Name : "") << (Name ? "" : "(none)") << "\n";
+}
+
+bool ParseTime(const std::string& Text, const char* What, int32_t& Ms, std::ostream& Err) {
+    int64_t Value = 0;
+    if (!ParseTimeArgument(Text, Value)) {
+        Err << "segmora-cli: " << What << " \"" << Text
+            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
+        return false;
+    }
+    if (Value > INT32_MAX) {
+        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond the longest time a cut can take\n";
+        return false;
+    }
+    Ms = static_cast<int32_t>(Value);
+    return true;
+}
+
+// Genre by number 0..255 or by name (letter case ignored); -1 when not given.
+bool ParseGenre(const std::optional<std::string>& Text, int& Genre, std::ostream& Err) {
+    Genre = -1;
+    if (!Text) return true;
+    if (!Text->empty() && Text->find_first_not_of("0123456789") == std::string::npos && Text->size() <= 3) {
+        Genre = std::stoi(*Text);
+        if (Genre <= 255) return true;
+    }
+    for (size_t I = 0; I < Id3Genres.size(); ++I)
+        if (::strcasecmp(Id3Genres[I], Text->c_str()) == 0) {
+            Genre = static_cast<int>(I);
+            return true;
+        }
+    Err << "segmora-cli: unknown genre \"" << *Text << "\" (give a number 0..255 or a name)\n";
+    return false;
+}
+
+bool SameTarget(const std::string& Source, const std::string& Target) {
+    namespace fs = std::filesystem;
+    std::error_code Ec;
+    const std::string AbsSource = fs::absolute(Source, Ec).lexically_normal().string();
+    const std::string AbsTarget = fs::absolute(Target, Ec).lexically_normal().string();
+    if (SameFileNameIgnoringCase(Source, Target) || SameFileNameIgnoringCase(AbsSource, AbsTarget)) return true;
+    TFileIdentity A, B;
+    return FileIdentityOf(Source, A) && FileIdentityOf(Target, B) && A == B;
+}
+
+TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
+    TId3v1Tag Tag{};
+    if (!Options.Tag) return Tag;
+    const TTagOptions& F = Options.TagFields;
+    auto Ansi = [CodePage](const std::optional<std::string>& Text) {
+        return Text ? Utf8ToAnsi(*Text, CodePage) : std::string();
+    };
+    TTagTexts Texts{Ansi(F.Title), Ansi(F.Artist), Ansi(F.Album), Ansi(F.Year), Ansi(F.Comment),
+                    F.Track.value_or(""), Genre};
+    return MakeTagRecord(Texts, [CodePage](unsigned char B) { return IsLeadByte(B, CodePage); });
+}
+
+} // namespace
+
+int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const int CodePage = SystemAnsiCodePage();
+    TVekMP3 Engine;
+    try {
+        Engine.AnalyseFile(Options.File);
+    } catch (const std::exception& E) {
+        Err << "segmora-cli: " << E.what() << "\n";
+        return ExitError;
+    }
+    if (Options.Json)
+        Out << Dump(InfoJson(Engine.DataInfo, CodePage)) << "\n";
+    else
+        PrintInfoText(Engine.DataInfo, CodePage, Out);
+    return Engine.DataInfo.Valid ? ExitOk : ExitNegative;
+}
+
+int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
+    int32_t StartMs = 0, EndMs = 0;
+    int Genre = -1;
+    if (!ParseTime(Options.Start, "--start", StartMs, Err) || !ParseTime(Options.End, "--end", EndMs, Err) ||
+        !ParseGenre(Options.TagFields.Genre, Genre, Err))
+        return ExitUsage;
+    if (StartMs >= EndMs) {
+        Err << "segmora-cli: the start must lie before the end\n";
+        return ExitUsage;
+    }
+    if (SameTarget(Options.Source, Options.Target)) {
+        Err << "segmora-cli: the new file cannot replace the file it is cut from\n";
+        return ExitUsage;
+    }
+
+    const int CodePage = SystemAnsiCodePage();
+    TVekMP3 Engine;
+    bool Result = false;
+    int64_t ByteCount = 0, DurationMs = 0;
+    try {
+        Engine.AnalyseFile(Options.Source);
+        Result = Engine.SaveSegment(StartMs, EndMs, Options.Target, TagFromOptions(Options, Genre, CodePage),
+                                    ByteCount, DurationMs);
+    } catch (const std::exception& E) {
+        Err << "segmora-cli: " << E.what() << "\n";
+        return ExitError;
+    }
+
+    if (Options.Json) {
+        Out << Dump(json{{"Result", Result}, {"ByteCount", ByteCount}, {"DurationMs", DurationMs}}) << "\n";
+    } else if (Result) {
+        Out << "Saved: " << Options.Target << "\n"
+            << "Bytes: " << ByteCount << "\n"
+            << "Length: " << MsToTimeCode(DurationMs) << "\n";
+    } else {
+        Out << (Engine.DataInfo.Valid ? "Not saved: the new file could not be created.\n"
+                                      : "Not saved: the source is not an MP3 file.\n");
+    }
+    return Result ? ExitOk : ExitNegative;
+}
+
+} // namespace SegmoraCli

@@ -1,0 +1,42 @@
+// The commands of segmora-cli. Each returns the process exit code:
+// 0 success, 1 a negative result (not valid, not saved), 2 usage,
+// 3 an error was raised (the file cannot be read, a device error).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace SegmoraCli {
+
+enum ExitCode { ExitOk = 0, ExitNegative = 1, ExitUsage = 2, ExitError = 3 };
+
+struct TInfoOptions {
+    std::string File;
+    bool Json = false;
+};
+
+struct TTagOptions {
+    std::optional<std::string> Title, Artist, Album, Year, Comment, Track, Genre;
+};
+
+struct TCutOptions {
+    std::string Source, Target;
+    std::string Start, End;  // milliseconds or time codes
+    bool Json = false;
+    bool Tag = false;
+    TTagOptions TagFields;
+};
+
+struct TPlayOptions {
+    std::string File;
+    std::string From, To;     // empty: from the start, to the end
+    std::string Output = "auto";  // "auto" or "null"
+};
+
+int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
+
+} // namespace SegmoraCli

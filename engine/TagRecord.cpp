@@ -1,0 +1,56 @@
+#include "TagRecord.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+std::string LeftBytes(const std::string& S, int32_t N, const TLeadByteTest& IsLead) {
+    if (N < 0) N = 0;
+    if (static_cast<size_t>(N) >= S.size()) return S;
+    if (N > 0 && IsLead && IsLead(static_cast<unsigned char>(S[N - 1]))) {
+        // Cutting here would split a double-byte character. Whether byte N
+        // starts one depends on the bytes before it, so walk from the start.
+        size_t I = 0;
+        while (I < static_cast<size_t>(N - 1)) I += IsLead(static_cast<unsigned char>(S[I])) ? 2 : 1;
+        if (I == static_cast<size_t>(N - 1)) return S.substr(0, N - 1);
+    }
+    return S.substr(0, N);
+}
+
+uint8_t TrackNumberOf(const std::string& Text) {
+    const char* First = Text.data();
+    const char* Last = Text.data() + Text.size();
+    if (First != Last && *First == '+') ++First;
+    int64_t Value = 0;
+    const auto [Ptr, Ec] = std::from_chars(First, Last, Value);
+    if (First == Last || Ec != std::errc() || Ptr != Last) return 0;
+    if (Value < 0 || Value > 255) return 0;
+    return static_cast<uint8_t>(Value);
+}
+
+namespace {
+void PutField(char* Field, size_t Width, const std::string& Text, const TLeadByteTest& IsLead, int32_t Limit) {
+    const std::string Cut = LeftBytes(Text, Limit, IsLead);
+    std::memset(Field, 0, Width);
+    std::memcpy(Field, Cut.data(), std::min(Cut.size(), Width));
+}
+} // namespace
+
+TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead) {
+    TId3v1Tag Tag{};
+    std::memcpy(Tag.Header, "TAG", 3);
+    PutField(Tag.Title, sizeof Tag.Title, Texts.Title, IsLead, 30);
+    PutField(Tag.Artist, sizeof Tag.Artist, Texts.Artist, IsLead, 30);
+    PutField(Tag.Album, sizeof Tag.Album, Texts.Album, IsLead, 30);
+    PutField(Tag.Year, sizeof Tag.Year, Texts.Year, IsLead, 4);
+    const uint8_t Track = TrackNumberOf(Texts.Track);
+    PutField(Tag.Comment, sizeof Tag.Comment, Texts.Comment, IsLead, Track > 0 ? 28 : 30);
+    Tag.Track = Track;
+    Tag.Genre = (Texts.GenreIndex >= 0 && Texts.GenreIndex <= 255) ? static_cast<uint8_t>(Texts.GenreIndex) : 255;
+    return Tag;
+}
+
+std::string TagFieldText(const char* Field, size_t Width) {
+    const void* Zero = std::memchr(Field, 0, Width);
+    return std::string(Field, Zero ? static_cast<const char*>(Zero) - Field : Width);
+}

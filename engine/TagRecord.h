@@ -1,0 +1,32 @@
+// Building the ID3v1 record that a save writes from edited tag texts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "VekMp3.h"
+
+using TLeadByteTest = std::function<bool(unsigned char)>;
+
+// At most the first N bytes of S, never ending in the first byte of a
+// double-byte character.
+std::string LeftBytes(const std::string& S, int32_t N, const TLeadByteTest& IsLead);
+
+// A track text read as a decimal integer with an optional sign; 0 when it is
+// empty, not such a number, or outside 0..255.
+uint8_t TrackNumberOf(const std::string& Text);
+
+// The edited texts, already in the tag's code page.
+struct TTagTexts {
+    std::string Title, Artist, Album, Year, Comment, Track;
+    int GenreIndex = -1;  // -1: no genre chosen, written as 255
+};
+
+// The record with Header "TAG": texts cut to their field widths and
+// zero-filled, the comment cut to 28 bytes when a track number is given.
+TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead);
+
+// Text of a tag field: its bytes up to the first zero byte, all of them when
+// there is none. No other change (trailing spaces stay).
+std::string TagFieldText(const char* Field, size_t Width);

@@ -1,0 +1,19 @@
+// Time codes "000:00:00.000" (hours, minutes, seconds, milliseconds) and
+// their conversion to and from signed 64-bit milliseconds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+std::string ZeroPad2(int64_t N);
+std::string ZeroPad3(int64_t N);
+// Hours of 1000 and above keep all their digits; nothing is capped.
+std::string MsToTimeCode(int64_t Ms);
+// Clamps the tens of minutes and of seconds to 5 and turns unfilled
+// positions (spaces) into "0". Text is an edit's 13-character text.
+std::string NormalizeTimeCode(const std::string& Text);
+// Milliseconds of a normalised time code; a field that is no number counts 0.
+int64_t TimeCodeToMs(const std::string& Text);
+// Strict parsing for command lines: plain milliseconds ("1500") or a time
+// code ("000:00:01.500", hours of any width). False when Text is neither.
+bool ParseTimeArgument(const std::string& Text, int64_t& Ms);

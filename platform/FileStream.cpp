@@ -1,0 +1,252 @@
+#include "FileStream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Big enough that a walk over ~400-byte frames costs one system call per
+// hundreds of frames; small enough to stay in the CPU caches.
+constexpr int64_t BufferSize = 256 * 1024;
+// A gathered kernel copy is issued once it reaches this size, so that a long
+// cut makes steady progress on disk instead of one burst at the end.
+constexpr int64_t MaxPendingCopy = 32 * 1024 * 1024;
+
+std::string SystemReason(int Error) { return std::strerror(Error); }
+
+ssize_t PreadAll(int Fd, char* Data, int64_t Count, int64_t At) {
+    int64_t Done = 0;
+    while (Done < Count) {
+        ssize_t N = ::pread(Fd, Data + Done, static_cast<size_t>(Count - Done), At + Done);
+        if (N < 0) {
+            if (errno == EINTR) continue;
+            return Done > 0 ? static_cast<ssize_t>(Done) : -1;
+        }
+        if (N == 0) break;
+        Done += N;
+    }
+    return static_cast<ssize_t>(Done);
+}
+
+bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
+    int64_t Done = 0;
+    while (Done < Count) {
+        ssize_t N = ::pwrite(Fd, Data + Done, static_cast<size_t>(Count - Done), At + Done);
+        if (N < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        Done += N;
+    }
+    return true;
+}
+
+} // namespace
+
+bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity) {
+    struct stat St {};
+    if (::stat(FileName.c_str(), &St) != 0) return false;
+    Identity = {St.st_dev, St.st_ino};
+    return true;
+}
+
+bool FileExists(const std::string& FileName) {
+    struct stat St {};
+    return !FileName.empty() && ::stat(FileName.c_str(), &St) == 0 && !S_ISDIR(St.st_mode);
+}
+
+TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
+    : FFileName(FileName), FWritable(Mode == TFileMode::fmCreate), FBuffer(BufferSize) {
+    const int Flags = FWritable ? (O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
+    const char* Verb = FWritable ? "Cannot create file" : "Cannot open file";
+    FHandle = ::open(FileName.c_str(), Flags, 0666);
+    if (FHandle < 0)
+        throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(errno));
+    struct stat St {};
+    if (::fstat(FHandle, &St) != 0 || S_ISDIR(St.st_mode)) {
+        const int Error = S_ISDIR(St.st_mode) ? EISDIR : errno;
+        ::close(FHandle);
+        FHandle = -1;
+        throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(Error));
+    }
+    FSize = St.st_size;
+}
+
+TFileStream::~TFileStream() {
+    try {
+        Flush();
+    } catch (const EStreamError&) {
+        // A destructor cannot report; callers that care call Flush() first.
+    }
+    if (CopySource >= 0) ::close(CopySource);
+    if (FHandle >= 0) ::close(FHandle);
+}
+
+TFileIdentity TFileStream::Identity() const {
+    struct stat St {};
+    if (::fstat(FHandle, &St) != 0) return {};
+    return {St.st_dev, St.st_ino};
+}
+
+bool TFileStream::FillFrom(int64_t At) {
+    FBufStart = At;
+    FBufLen = 0;
+    if (At >= FSize) return false;
+    const ssize_t N = PreadAll(FHandle, FBuffer.data(), BufferSize, At);
+    FBufLen = N > 0 ? N : 0;
+    return FBufLen > 0;
+}
+
+int64_t TFileStream::Read(void* Buffer, int64_t Count) {
+    if (Count <= 0) return 0;
+    if (FBufDirty || CopyCount > 0) Flush();
+    char* Out = static_cast<char*>(Buffer);
+    int64_t Done = 0;
+    while (Done < Count && FPosition < FSize) {
+        const int64_t Want = Count - Done;
+        if (FPosition >= FBufStart && FPosition < FBufStart + FBufLen) {
+            const int64_t N = std::min(Want, FBufStart + FBufLen - FPosition);
+            std::memcpy(Out + Done, FBuffer.data() + (FPosition - FBufStart), static_cast<size_t>(N));
+            Done += N;
+            FPosition += N;
+        } else if (Want >= BufferSize) {
+            const ssize_t N = PreadAll(FHandle, Out + Done, Want, FPosition);
+            if (N <= 0) break;
+            Done += N;
+            FPosition += N;
+        } else if (!FillFrom(FPosition)) {
+            break;
+        }
+    }
+    return Done;
+}
+
+void TFileStream::ReadBuffer(void* Buffer, int64_t Count) {
+    if (Count < 0 || Read(Buffer, Count) != Count) throw EReadError();
+}
+
+void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return;
+    if (!FWritable) throw EWriteError();
+    FlushPendingCopy();
+    const char* Data = static_cast<const char*>(Buffer);
+    if (!FBufDirty) DropReadBuffer();
+    const bool Appends = FBufDirty && FPosition == FBufStart + FBufLen;
+    if (FBufDirty && (!Appends || FBufLen + Count > BufferSize)) FlushWrites();
+    if (Count >= BufferSize) {
+        RawWrite(FPosition, Data, Count);
+    } else {
+        if (!FBufDirty) {
+            FBufStart = FPosition;
+            FBufLen = 0;
+            FBufDirty = true;
+        }
+        std::memcpy(FBuffer.data() + FBufLen, Data, static_cast<size_t>(Count));
+        FBufLen += Count;
+    }
+    FPosition += Count;
+    FSize = std::max(FSize, FPosition);
+}
+
+void TFileStream::RawWrite(int64_t At, const char* Data, int64_t Count) {
+    if (!PwriteAll(FHandle, Data, Count, At)) throw EWriteError();
+}
+
+void TFileStream::FlushWrites() {
+    if (!FBufDirty) return;
+    // Clear first: a failing write must not be retried from the destructor.
+    FBufDirty = false;
+    const int64_t Len = FBufLen;
+    FBufLen = 0;
+    RawWrite(FBufStart, FBuffer.data(), Len);
+}
+
+void TFileStream::FlushPendingCopy() {
+    if (CopyCount <= 0) return;
+    int From = CopySource;
+    int64_t InPos = CopyFromPos, OutPos = CopyToPos, Left = CopyCount;
+    CopySource = -1;
+    CopyCount = 0;
+    struct Closer {
+        int Fd;
+        ~Closer() { ::close(Fd); }
+    } CloseSource{From};
+
+    bool KernelCopy = true;
+    while (Left > 0) {
+        if (KernelCopy) {
+            loff_t In = InPos, Out = OutPos;
+            const ssize_t N = ::copy_file_range(From, &In, FHandle, &Out, static_cast<size_t>(Left), 0);
+            if (N > 0) {
+                InPos += N;
+                OutPos += N;
+                Left -= N;
+                continue;
+            }
+            if (N == 0) throw EReadError();
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF) {
+                KernelCopy = false;
+                continue;
+            }
+            throw EWriteError();
+        }
+        std::vector<char> Chunk(static_cast<size_t>(std::min<int64_t>(Left, BufferSize)));
+        while (Left > 0) {
+            const int64_t Want = std::min<int64_t>(Left, static_cast<int64_t>(Chunk.size()));
+            const ssize_t N = PreadAll(From, Chunk.data(), Want, InPos);
+            if (N != Want) throw EReadError();
+            RawWrite(OutPos, Chunk.data(), Want);
+            InPos += Want;
+            OutPos += Want;
+            Left -= Want;
+        }
+    }
+}
+
+void TFileStream::Flush() {
+    FlushWrites();
+    FlushPendingCopy();
+}
+
+void TFileStream::CopyFrom(TFileStream& Source, int64_t Count) {
+    if (Count <= 0) return;
+    if (!FWritable) throw EWriteError();
+    if (Source.FBufDirty || Source.CopyCount > 0) Source.Flush();
+    if (Source.FSize - Source.FPosition < Count) throw EReadError();
+    FlushWrites();
+    DropReadBuffer();
+
+    const bool Continues = CopyCount > 0 && CopySourceStream == &Source &&
+                           CopyFromPos + CopyCount == Source.FPosition && CopyToPos + CopyCount == FPosition;
+    if (!Continues) {
+        FlushPendingCopy();
+        CopySource = ::dup(Source.FHandle);
+        if (CopySource < 0) throw EReadError();
+        CopySourceStream = &Source;
+        CopyFromPos = Source.FPosition;
+        CopyToPos = FPosition;
+    }
+    CopyCount += Count;
+    Source.FPosition += Count;
+    FPosition += Count;
+    FSize = std::max(FSize, FPosition);
+    if (CopyCount >= MaxPendingCopy) FlushPendingCopy();
+}
+
+int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    int64_t Base = 0;
+    switch (Origin) {
+    case TSeekOrigin::soBeginning: Base = 0; break;
+    case TSeekOrigin::soCurrent: Base = FPosition; break;
+    case TSeekOrigin::soEnd: Base = FSize; break;
+    }
+    const int64_t Target = Base + Offset;
+    if (Target < 0) throw EStreamError("Stream seek error");
+    FPosition = Target;
+    return FPosition;
+}
