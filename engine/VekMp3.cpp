@@ -428,7 +428,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     }
     if (std::memcmp(Id3Tag.Header, "TAG", 3) == 0) WriteTag(*Target, Id3Tag);
 
-    // The gathered copy still reads from the source: finish it first.
+    // A write that fails must fail the save before the file replaces anything.
     Target->Flush();
     Source.reset();
     Target.reset();

@@ -12,9 +12,6 @@ namespace {
 // Big enough that a walk over ~400-byte frames costs one system call per
 // hundreds of frames; small enough to stay in the CPU caches.
 constexpr int64_t BufferSize = 256 * 1024;
-// A gathered kernel copy is issued once it reaches this size, so that a long
-// cut makes steady progress on disk instead of one burst at the end.
-constexpr int64_t MaxPendingCopy = 32 * 1024 * 1024;
 
 std::string SystemReason(int Error) { return std::strerror(Error); }
 
@@ -82,7 +79,6 @@ TFileStream::~TFileStream() {
     } catch (const EStreamError&) {
         // A destructor cannot report; callers that care call Flush() first.
     }
-    if (CopySource >= 0) ::close(CopySource);
     if (FHandle >= 0) ::close(FHandle);
 }
 
@@ -103,7 +99,7 @@ bool TFileStream::FillFrom(int64_t At) {
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
-    if (FBufDirty || CopyCount > 0) Flush();
+    if (FBufDirty) FlushWrites();
     char* Out = static_cast<char*>(Buffer);
     int64_t Done = 0;
     while (Done < Count && FPosition < FSize) {
@@ -132,7 +128,6 @@ void TFileStream::ReadBuffer(void* Buffer, int64_t Count) {
 void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
-    FlushPendingCopy();
     const char* Data = static_cast<const char*>(Buffer);
     if (!FBufDirty) DropReadBuffer();
     const bool Appends = FBufDirty && FPosition == FBufStart + FBufLen;
@@ -165,77 +160,30 @@ void TFileStream::FlushWrites() {
     RawWrite(FBufStart, FBuffer.data(), Len);
 }
 
-void TFileStream::FlushPendingCopy() {
-    if (CopyCount <= 0) return;
-    int From = CopySource;
-    int64_t InPos = CopyFromPos, OutPos = CopyToPos, Left = CopyCount;
-    CopySource = -1;
-    CopyCount = 0;
-    struct Closer {
-        int Fd;
-        ~Closer() { ::close(Fd); }
-    } CloseSource{From};
-
-    bool KernelCopy = true;
-    while (Left > 0) {
-        if (KernelCopy) {
-            loff_t In = InPos, Out = OutPos;
-            const ssize_t N = ::copy_file_range(From, &In, FHandle, &Out, static_cast<size_t>(Left), 0);
-            if (N > 0) {
-                InPos += N;
-                OutPos += N;
-                Left -= N;
-                continue;
-            }
-            if (N == 0) throw EReadError();
-            if (errno == EINTR) continue;
-            if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF) {
-                KernelCopy = false;
-                continue;
-            }
-            throw EWriteError();
-        }
-        std::vector<char> Chunk(static_cast<size_t>(std::min<int64_t>(Left, BufferSize)));
-        while (Left > 0) {
-            const int64_t Want = std::min<int64_t>(Left, static_cast<int64_t>(Chunk.size()));
-            const ssize_t N = PreadAll(From, Chunk.data(), Want, InPos);
-            if (N != Want) throw EReadError();
-            RawWrite(OutPos, Chunk.data(), Want);
-            InPos += Want;
-            OutPos += Want;
-            Left -= Want;
-        }
-    }
-}
-
-void TFileStream::Flush() {
-    FlushWrites();
-    FlushPendingCopy();
-}
+void TFileStream::Flush() { FlushWrites(); }
 
 void TFileStream::CopyFrom(TFileStream& Source, int64_t Count) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
-    if (Source.FBufDirty || Source.CopyCount > 0) Source.Flush();
     if (Source.FSize - Source.FPosition < Count) throw EReadError();
-    FlushWrites();
-    DropReadBuffer();
-
-    const bool Continues = CopyCount > 0 && CopySourceStream == &Source &&
-                           CopyFromPos + CopyCount == Source.FPosition && CopyToPos + CopyCount == FPosition;
-    if (!Continues) {
-        FlushPendingCopy();
-        CopySource = ::dup(Source.FHandle);
-        if (CopySource < 0) throw EReadError();
-        CopySourceStream = &Source;
-        CopyFromPos = Source.FPosition;
-        CopyToPos = FPosition;
+    // The bytes pass through our write buffer: the source has them in its read
+    // buffer already (the caller has just looked at the frame), and a copy in
+    // user space beats an in-kernel copy of ranges that are not page aligned.
+    if (!FBufDirty) DropReadBuffer();
+    while (Count > 0) {
+        if (FBufDirty && (FPosition != FBufStart + FBufLen || FBufLen == BufferSize)) FlushWrites();
+        if (!FBufDirty) {
+            FBufStart = FPosition;
+            FBufLen = 0;
+            FBufDirty = true;
+        }
+        const int64_t N = std::min(Count, BufferSize - FBufLen);
+        if (Source.Read(FBuffer.data() + FBufLen, N) != N) throw EReadError();
+        FBufLen += N;
+        FPosition += N;
+        Count -= N;
     }
-    CopyCount += Count;
-    Source.FPosition += Count;
-    FPosition += Count;
     FSize = std::max(FSize, FPosition);
-    if (CopyCount >= MaxPendingCopy) FlushPendingCopy();
 }
 
 int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {

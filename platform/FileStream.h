@@ -62,8 +62,7 @@ public:
     // Writes exactly Count bytes or raises EWriteError.
     void WriteBuffer(const void* Buffer, int64_t Count);
     // Copies exactly Count bytes from Source's position to this stream's position.
-    // Raises EReadError when Source holds fewer bytes. Contiguous copies are
-    // gathered and handed to the kernel as one range.
+    // Raises EReadError when Source holds fewer bytes.
     void CopyFrom(TFileStream& Source, int64_t Count);
 
     int64_t Seek(int64_t Offset, TSeekOrigin Origin);
@@ -79,7 +78,6 @@ public:
 private:
     bool FillFrom(int64_t At);
     void FlushWrites();
-    void FlushPendingCopy();
     void DropReadBuffer() { FBufLen = 0; }
     void RawWrite(int64_t At, const char* Data, int64_t Count);
 
@@ -95,12 +93,4 @@ private:
     int64_t FBufStart = 0;
     int64_t FBufLen = 0;
     bool FBufDirty = false;
-
-    // A kernel-side copy not yet issued: Count bytes from CopySource at
-    // CopyFromPos to this file at CopyToPos.
-    const TFileStream* CopySourceStream = nullptr;
-    int CopySource = -1;  // our own duplicate of the source's handle
-    int64_t CopyFromPos = 0;
-    int64_t CopyToPos = 0;
-    int64_t CopyCount = 0;
 };
