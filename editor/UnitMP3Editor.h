@@ -1,0 +1,193 @@
+// The editor window: the tool's one window, its state, its controls and
+// their handlers.
+#pragma once
+
+#include <QPixmap>
+#include <QPoint>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "FormControls.h"
+#include "FormServices.h"
+#include "VekMp3.h"
+
+class QMenu;
+class QCloseEvent;
+class QShowEvent;
+class QHideEvent;
+
+// Drag state of one marker image.
+struct TMarkDrag {
+    bool Dragging = false;
+    QPoint LastPoint;  // in the client coordinates of Origin
+    int32_t MinLeft = 0;
+    int32_t MaxLeft = 0;
+    int32_t ZeroLeft = 0;  // Left that stands for 0 ms
+    int32_t FullLeft = 0;  // Left that stands for the whole file
+    int32_t CurLeft = 0;
+    QWidget* Origin = nullptr;
+};
+
+enum class TCloseAction { caNone, caHide, caFree, caMinimize };
+
+class TFrmMP3Editor : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFrmMP3Editor(QWidget* Parent = nullptr);
+    ~TFrmMP3Editor() override;
+
+    // ---- controls, by their designer names ----
+    TImage* FS;
+    TLabel* Label10;
+    TLabel* Label11;
+    TLabel* Label28;
+    TBmpButton* RzBmpButton1;
+    TBmpButton* RzBmpButton2;
+    TLabel* Label12;
+    TImage* ImageFileState1;
+    TImage* ImageFileState2;
+    TPanel* PanelState;
+    TImage* Image1;
+    TLabel* Label25;
+
+    TBmpButton* BtnOpenMp3;
+    TBmpButton* BtnSaveMp3;
+    TBmpButton* BtnSp;
+    TBmpButton* BtnAbout;
+
+    TLabel* LabelStart;
+    TLabel* LabelEnd;
+    TMaskEdit* RzMaskEdit1;
+    TMaskEdit* RzMaskEdit2;
+    TGlyphButton* BtnSetStart;
+    TGlyphButton* BtnSetEnd;
+    TGlyphButton* BtnPlayStart;
+    TMenuButton* BtnPlay2;
+    TGlyphButton* BtnStop;
+    TImage* ImageStart;
+    TImage* ImageEnd;
+    TLabel* Label1;
+    TTrackBar* TrackBarPos;
+    TTimer* TimerPos;
+    QMenu* PopupMenu1;
+    TMenuItem* PM_Play;
+    TMenuItem* PM_FromStart;
+    TMenuItem* PM_FromEnd;
+
+    TPageControl* RzPageControl1;
+    TTabSheet* TabSheet2;
+    TLabel* Label23;
+    TLabel* Label24;
+    TLabel* Label13;
+    TLabel* Label18;
+    TLabel* Label14;
+    TLabel* Label19;
+    TLabel* Label15;
+    TLabel* Label20;
+    TLabel* Label16;
+    TLabel* Label21;
+    TLabel* Label17;
+    TLabel* Label22;
+    TTabSheet* TabSheet1;
+    TCheckBox* RzCheckBox1;
+    TLabel* Label3;
+    TEdit* RzEdit1;
+    TLabel* Label4;
+    TEdit* RzEdit2;
+    TLabel* Label5;
+    TEdit* RzEdit3;
+    TLabel* Label9;
+    TComboBox* RzComboBox1;
+    TLabel* Label8;
+    TEdit* RzEdit5;
+    TLabel* Label6;
+    TEdit* RzEdit6;
+    TLabel* Label7;
+    TEdit* RzEdit7;
+
+    TFileDialog* OpenDialog1;
+    TFileDialog* SaveDialog1;
+    // The 64 x 64 button faces of the Chinese edition.
+    std::vector<QPixmap> ImageList1;
+    QMenu* PopupMenuView;
+    TMenuItem* PM_English;
+    TMenuItem* PM_Spanish;
+    TMenuItem* PM_German;
+    TMenuItem* PM_Italian;
+    TMenuItem* PM_French;
+
+    // ---- state ----
+    std::unique_ptr<TVekMP3> Mp3Engine;
+    int64_t StartTime = 0;
+    int64_t EndTime = 0;
+    TMarkDrag StartMark;
+    TMarkDrag EndMark;
+    QString Ms_Opening, Ms_Waiting, Ms_AppError, Ms_Error, Ms_Pos, Ms_Unknow, Ms_Mono, Ms_Stereo, Ms_Info, Ms_NotMP3,
+        Ms_NotSaveName, Ms_NotSave, Ms_ClipErr;
+
+    // ---- life ----
+    void FormCreate(QObject* Sender);
+    void WMShowWindow(bool Show);
+    void FormCloseQuery(QObject* Sender, bool& CanClose);
+    void FormClose(QObject* Sender, TCloseAction& Action);
+    QString GetAppPath() const;
+    void ApplyRoundRegion();
+
+    // ---- texts ----
+    void ApplyChineseTexts();
+
+    // ---- opening a file ----
+    void BtnOpenMp3Click(QObject* Sender);
+    void RzCheckBox1Click(QWidget* Sender);
+    QString FormatFileSize(int64_t Size) const;
+
+    // ---- time codes ----
+    QString MsToTimeCode(int64_t Ms) const;
+    QString NormalizeTimeCode(const QString& Text) const;
+    int64_t TimeCodeToMs(const QString& Text) const;
+    void RzMaskEdit1Change(QWidget* Sender);
+
+    // ---- markers and the position bar ----
+    void ResetMarks(bool Enable);
+    void MarkToTime(int Which);
+    void TimeToMark(int Which, int64_t Ms);
+    void ImageStartMouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void ImageStartMouseMove(QWidget* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void ImageStartMouseUp(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void ImageEndMouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void ImageEndMouseMove(QWidget* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void ImageEndMouseUp(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void TrackBarPosChange(QWidget* Sender);
+
+    // ---- window chrome ----
+    void RzBmpButton1Click(QObject* Sender);
+    void RzBmpButton2Click(QObject* Sender);
+
+protected:
+    void showEvent(QShowEvent* Event) override;
+    void hideEvent(QHideEvent* Event) override;
+    void closeEvent(QCloseEvent* Event) override;
+
+private:
+    void CreateControls();
+    void ConnectHandlers();
+    void MarkMouseDown(TMarkDrag& Mark, QWidget* Sender, Qt::MouseButton Button, int X, int Y);
+    void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
+    void SetEditText(TMaskEdit* Edit, const QString& Text);
+    bool FPlaced = false;
+    bool FClosed = false;
+};
+
+// ---- unit variables ----
+// Folder of the program file, ending in "/"; every file beside the program
+// is AppPath followed by a relative name.
+extern QString AppPath;
+// The language setting, 0 to 7, read at start and written back at close.
+extern uint8_t LangIndex;
+// The edition switch: the Chinese edition carries its texts built in.
+extern bool ChineseEdition;
+extern TFrmMP3Editor* FrmMP3Editor;

@@ -1,0 +1,233 @@
+// Controls of the window toolkit where Qt's widgets behave differently from
+// what the window's handlers rely on: a Tag integer on every control that
+// shared handlers tell their senders apart by, change and click events that
+// fire exactly on a change of state, a masked edit whose text keeps a blank
+// at each unfilled position, pictures with mouse events, bitmap buttons with
+// their own faces, and labels that size themselves to their text.
+#pragma once
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QString>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+
+class QMenu;
+
+// The integer every control carries for its handlers' use.
+class TTagged {
+public:
+    virtual ~TTagged() = default;
+    int Tag = 0;
+};
+
+// Tag of a control or menu item; 0 for anything that carries none.
+int TagOf(const QObject* Control);
+
+// Style sheet of a one-pixel frame in Colour around a control of Kind
+// ("QLineEdit", "QComboBox", ...); Text colours the text as well when valid.
+QString FrameStyle(const char* Kind, const QColor& Colour, const QColor& Text = QColor());
+
+class TLabel : public QLabel, public TTagged {
+    Q_OBJECT
+public:
+    explicit TLabel(QWidget* Parent);
+    // A label that sizes itself keeps its left edge, or its right edge when
+    // its text is right-aligned.
+    bool AutoSize = true;
+    void SetCaption(const QString& Caption);
+    QString Caption() const { return text(); }
+    void SetTextColour(const QColor& Colour);
+signals:
+    void MouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void Click(QWidget* Sender);
+
+protected:
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
+
+private:
+    void AdjustBounds();
+};
+
+class TImage : public QWidget, public TTagged {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* Parent);
+    // Scales the picture to the control's size instead of drawing it at the corner.
+    bool Stretch = false;
+    // Pictures loaded from files leave out the colour of their lower left pixel.
+    bool Transparent = false;
+    void SetPicture(const QPixmap& Picture);
+    const QPixmap& Picture() const { return FPicture; }
+    // False, leaving no picture, when the file cannot be read as a picture.
+    bool LoadFromFile(const QString& FileName);
+signals:
+    void MouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void MouseMove(QWidget* Sender, Qt::KeyboardModifiers Shift, int X, int Y);
+    void MouseUp(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void mousePressEvent(QMouseEvent* Event) override;
+    void mouseMoveEvent(QMouseEvent* Event) override;
+    void mouseReleaseEvent(QMouseEvent* Event) override;
+
+private:
+    QPixmap FPicture;
+};
+
+// A button drawn from pictures: Up at rest, Hot under the mouse, Disabled
+// while disabled; a missing picture falls back to the next sensible one.
+class TBmpButton : public QAbstractButton, public TTagged {
+    Q_OBJECT
+public:
+    explicit TBmpButton(QWidget* Parent);
+    QPixmap Up, Hot, Disabled;
+    // Space above the caption, which is drawn below the picture.
+    int Margin = 0;
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* Event) override;
+    void enterEvent(QEnterEvent* Event) override;
+    void leaveEvent(QEvent* Event) override;
+};
+
+// A push button with a glyph for its enabled and for its disabled look.
+class TGlyphButton : public QPushButton, public TTagged {
+    Q_OBJECT
+public:
+    explicit TGlyphButton(QWidget* Parent);
+    void SetGlyphs(const QPixmap& Normal, const QPixmap& Disabled);
+};
+
+// A button that drops down its menu.
+class TMenuButton : public QToolButton, public TTagged {
+    Q_OBJECT
+public:
+    explicit TMenuButton(QWidget* Parent);
+    void SetDropDownMenu(QMenu* Menu);
+};
+
+class TMenuItem : public QAction, public TTagged {
+    Q_OBJECT
+public:
+    TMenuItem(const QString& Caption, int ATag, QObject* Parent);
+signals:
+    void Click(QObject* Sender);
+};
+
+class TEdit : public QLineEdit, public TTagged {
+    Q_OBJECT
+public:
+    explicit TEdit(QWidget* Parent);
+};
+
+// A masked edit. Text() keeps the mask's layout with a blank at each
+// unfilled position, so "12_:__:__.___" on screen reads "12 :  :  .   ".
+// Change is raised once for every change of that text, after a keystroke
+// has been dealt with completely, and at once for a change the program makes.
+class TMaskEdit : public QLineEdit, public TTagged {
+    Q_OBJECT
+public:
+    explicit TMaskEdit(QWidget* Parent);
+    // A mask such as "000:00:00.000;1;_": digits at "0", the literals kept
+    // in the text, "_" shown at unfilled positions.
+    void SetEditMask(const QString& Mask);
+    QString Text() const;
+    void SetText(const QString& Text);
+    // The caret, or the start of the selection, and the selection's length.
+    int SelStart() const;
+    int SelLength() const;
+    void SetSelStart(int Start);
+    void SetSelLength(int Length);
+signals:
+    void Change(QWidget* Sender);
+
+protected:
+    bool event(QEvent* Event) override;
+
+private:
+    void TextChanged();
+    QString FLastText;
+    int FEventDepth = 0;
+    bool FPendingChange = false;
+};
+
+class TComboBox : public QComboBox, public TTagged {
+    Q_OBJECT
+public:
+    explicit TComboBox(QWidget* Parent);
+};
+
+// Click is raised on every change of the checked state, whoever makes it,
+// and only then.
+class TCheckBox : public QCheckBox, public TTagged {
+    Q_OBJECT
+public:
+    explicit TCheckBox(QWidget* Parent);
+signals:
+    void Click(QWidget* Sender);
+};
+
+// A horizontal position bar. Change is raised only when the position
+// really changes. Its maximum always stays above its minimum.
+class TTrackBar : public QSlider, public TTagged {
+    Q_OBJECT
+public:
+    explicit TTrackBar(QWidget* Parent);
+    int Max() const { return maximum(); }
+    void SetMax(int Value);
+    int Position() const { return value(); }
+    void SetPosition(int Value) { setValue(Value); }
+    void SetLook(const QColor& Frame, const QPixmap& Thumb);
+signals:
+    void Change(QWidget* Sender);
+};
+
+class TPanel : public QFrame, public TTagged {
+    Q_OBJECT
+public:
+    explicit TPanel(QWidget* Parent);
+};
+
+// Pages with their tabs on the left edge.
+class TPageControl : public QTabWidget, public TTagged {
+    Q_OBJECT
+public:
+    explicit TPageControl(QWidget* Parent);
+    void SetLook(const QColor& Frame, int TabWidth);
+};
+
+class TTabSheet : public QWidget, public TTagged {
+    Q_OBJECT
+public:
+    TTabSheet(TPageControl* PageControl, const QString& Caption);
+    void SetCaption(const QString& Caption);
+
+private:
+    TPageControl* FPageControl;
+};
+
+// A timer that, like the platform's, runs while it is enabled and waits
+// 1000 ms between ticks unless told otherwise.
+class TTimer : public QTimer {
+    Q_OBJECT
+public:
+    explicit TTimer(QObject* Parent);
+    bool Enabled() const { return isActive(); }
+    void SetEnabled(bool Value);
+};
