@@ -196,6 +196,8 @@ TMenuButton::TMenuButton(QWidget* Parent) : QToolButton(Parent) {
     setPopupMode(QToolButton::InstantPopup);
     setArrowType(Qt::DownArrow);
     setAutoRaise(false);
+    // The arrow already says that a menu drops down.
+    setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
 }
 
 void TMenuButton::SetDropDownMenu(QMenu* Menu) {
