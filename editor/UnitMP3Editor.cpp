@@ -12,8 +12,10 @@
 #include <QScreen>
 #include <QShowEvent>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 
 #include "IniFile.h"

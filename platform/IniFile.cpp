@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <limits>
