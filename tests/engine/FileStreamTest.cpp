@@ -1,0 +1,273 @@
+// The buffered file stream: short and whole reads, write failures, open
+// errors, gathered copies, and reads that must see earlier writes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "FileStream.h"
+#include "TestFiles.h"
+
+using TestFiles::ReadAll;
+using TestFiles::TScratchDir;
+using Bytes = std::string;
+
+namespace {
+
+Bytes RandomBytes(size_t Count, unsigned Seed) {
+    std::mt19937 Gen(Seed);
+    Bytes B(Count, '\0');
+    for (char& C : B) C = char(Gen() & 0xFF);
+    return B;
+}
+
+TEST(FileStreamRead, ShortReadFillsWhatItCanAndKeepsTheRest) {
+    TScratchDir Dir;
+    TFileStream S(Dir.Write("f", "0123456789"), TFileMode::fmOpenRead);
+    EXPECT_EQ(S.Size(), 10);
+    char Buf[16];
+    std::memset(Buf, '#', sizeof Buf);
+    S.SetPosition(6);
+    EXPECT_EQ(S.Read(Buf, 16), 4);
+    EXPECT_EQ(Bytes(Buf, 16), "6789" + Bytes(12, '#'));
+    EXPECT_EQ(S.Position(), 10);
+    EXPECT_EQ(S.Read(Buf, 4), 0);
+    // Beyond the end nothing is read and nothing raised.
+    S.SetPosition(1000);
+    EXPECT_EQ(S.Read(Buf, 4), 0);
+    EXPECT_EQ(Bytes(Buf, 4), "6789");
+}
+
+TEST(FileStreamRead, WholeReadRaisesWhenShort) {
+    TScratchDir Dir;
+    TFileStream S(Dir.Write("f", "0123456789"), TFileMode::fmOpenRead);
+    char Buf[16];
+    S.SetPosition(2);
+    S.ReadBuffer(Buf, 8);
+    EXPECT_EQ(Bytes(Buf, 8), "23456789");
+    S.SetPosition(5);
+    try {
+        S.ReadBuffer(Buf, 6);
+        FAIL() << "no error";
+    } catch (const EReadError& E) {
+        EXPECT_STREQ(E.what(), "Stream read error");
+    }
+}
+
+TEST(FileStreamRead, SmallReadsAndSeeksAcrossBufferBoundaries) {
+    TScratchDir Dir;
+    const Bytes Data = RandomBytes(3 * 1024 * 1024 + 17, 1);
+    TFileStream S(Dir.Write("f", Data), TFileMode::fmOpenRead);
+    std::mt19937 Gen(2);
+    for (int I = 0; I < 5000; ++I) {
+        const int64_t At = Gen() % Data.size();
+        const int64_t Want = 1 + Gen() % 600;
+        char Buf[600];
+        S.SetPosition(At);
+        const int64_t Got = S.Read(Buf, Want);
+        ASSERT_EQ(Got, std::min<int64_t>(Want, int64_t(Data.size()) - At));
+        ASSERT_EQ(Bytes(Buf, size_t(Got)), Data.substr(size_t(At), size_t(Got))) << At;
+    }
+    // One read larger than any buffer.
+    Bytes All(Data.size(), '\0');
+    S.SetPosition(0);
+    S.ReadBuffer(All.data(), int64_t(All.size()));
+    EXPECT_EQ(All, Data);
+}
+
+TEST(FileStreamWrite, FailedWriteRaisesAStreamWriteError) {
+    // /dev/full takes the open and refuses every byte.
+    auto WriteAndFlush = [](int64_t Count) {
+        TFileStream S("/dev/full", TFileMode::fmCreate);
+        const Bytes Data(size_t(Count), 'x');
+        S.WriteBuffer(Data.data(), Count);
+        S.Flush();
+    };
+    for (int64_t Count : {int64_t(10), int64_t(4 * 1024 * 1024)}) {
+        try {
+            WriteAndFlush(Count);
+            FAIL() << "no error for " << Count << " bytes";
+        } catch (const EWriteError& E) {
+            EXPECT_STREQ(E.what(), "Stream write error");
+        }
+    }
+}
+
+TEST(FileStreamWrite, ReadOnlyStreamRefusesWrites) {
+    TScratchDir Dir;
+    TFileStream S(Dir.Write("f", "abc"), TFileMode::fmOpenRead);
+    EXPECT_THROW(S.WriteBuffer("x", 1), EWriteError);
+    EXPECT_EQ(ReadAll(Dir.Path("f")), "abc");
+}
+
+TEST(FileStreamOpen, ErrorsNameTheFileAndTheReason) {
+    TScratchDir Dir;
+    const struct {
+        std::string Name;
+        TFileMode Mode;
+        const char* Reason;
+    } Cases[] = {
+        {Dir.Path("missing.mp3"), TFileMode::fmOpenRead, "No such file or directory"},
+        {Dir.Path("no-folder/new.mp3"), TFileMode::fmCreate, "No such file or directory"},
+        {Dir.Dir().string(), TFileMode::fmOpenRead, "Is a directory"},
+        {Dir.Dir().string(), TFileMode::fmCreate, "Is a directory"},
+    };
+    for (const auto& C : Cases) {
+        try {
+            TFileStream S(C.Name, C.Mode);
+            ADD_FAILURE() << "opened " << C.Name;
+        } catch (const EFOpenError& E) {
+            const std::string Text = E.what();
+            EXPECT_NE(Text.find(C.Name), std::string::npos) << Text;
+            EXPECT_NE(Text.find(C.Reason), std::string::npos) << Text;
+        }
+    }
+}
+
+TEST(FileStreamWrite, CreateTruncatesAndReadsSeeEarlierWrites) {
+    TScratchDir Dir;
+    const std::string Name = Dir.Write("f", Bytes(5000, 'o'));
+    TFileStream S(Name, TFileMode::fmCreate);
+    EXPECT_EQ(S.Size(), 0);
+    S.WriteBuffer("hello world", 11);
+    EXPECT_EQ(S.Size(), 11);
+    char Buf[16] = {};
+    S.SetPosition(6);
+    S.ReadBuffer(Buf, 5);
+    EXPECT_EQ(Bytes(Buf, 5), "world");
+    // Overwrite in the middle, then read across old and new bytes.
+    S.SetPosition(4);
+    S.WriteBuffer("O W", 3);
+    S.SetPosition(0);
+    S.ReadBuffer(Buf, 11);
+    EXPECT_EQ(Bytes(Buf, 11), "hellO World");
+    S.Seek(0, TSeekOrigin::soEnd);
+    S.WriteBuffer("!", 1);
+    S.Seek(-3, TSeekOrigin::soEnd);
+    EXPECT_EQ(S.Read(Buf, 16), 3);
+    EXPECT_EQ(Bytes(Buf, 3), "ld!");
+    S.Flush();
+    EXPECT_EQ(ReadAll(Name), "hellO World!");
+}
+
+TEST(FileStreamWrite, DestructorPushesBufferedWrites) {
+    TScratchDir Dir;
+    const std::string Name = Dir.Path("f");
+    {
+        TFileStream S(Name, TFileMode::fmCreate);
+        S.WriteBuffer("kept", 4);
+    }
+    EXPECT_EQ(ReadAll(Name), "kept");
+}
+
+// A cut copies thousands of neighbouring frames: the copies are gathered, and
+// the result must be byte for byte what was asked, whatever comes between them.
+TEST(FileStreamCopy, GatheredCopiesProduceExactBytes) {
+    TScratchDir Dir;
+    const Bytes Data = RandomBytes(2 * 1024 * 1024, 3);
+    const std::string SourceName = Dir.Write("src", Data);
+    TFileStream Source(SourceName, TFileMode::fmOpenRead);
+    TFileStream Target(Dir.Path("dst"), TFileMode::fmCreate);
+    Bytes Expected;
+    std::mt19937 Gen(4);
+    int64_t At = 0;
+    for (int I = 0; I < 4000 && At < int64_t(Data.size()) - 2000; ++I) {
+        const int64_t Len = 100 + Gen() % 900;
+        switch (Gen() % 8) {
+        case 0:  // a gap in the source: stray bytes dropped
+            At += 4;
+            break;
+        case 1: {  // something written in between, as a tag would be
+            const Bytes Own = "<" + std::to_string(I) + ">";
+            Target.WriteBuffer(Own.data(), int64_t(Own.size()));
+            Expected += Own;
+            break;
+        }
+        case 2: {  // a look at the source between copies
+            char Peek[4];
+            Source.SetPosition(At + 36);
+            Source.Read(Peek, 4);
+            break;
+        }
+        default: break;
+        }
+        Source.SetPosition(At);
+        Target.CopyFrom(Source, Len);
+        EXPECT_EQ(Source.Position(), At + Len);
+        Expected += Data.substr(size_t(At), size_t(Len));
+        At += Len;
+        EXPECT_EQ(Target.Size(), int64_t(Expected.size()));
+    }
+    // Reading the target sees every copy made so far.
+    Bytes Back(Expected.size(), '\0');
+    Target.SetPosition(0);
+    Target.ReadBuffer(Back.data(), int64_t(Back.size()));
+    EXPECT_TRUE(Back == Expected);
+    Target.Flush();
+    EXPECT_TRUE(ReadAll(Dir.Path("dst")) == Expected);
+    EXPECT_EQ(ReadAll(SourceName), Data);
+}
+
+TEST(FileStreamCopy, CopyPastTheSourceEndRaisesAReadError) {
+    TScratchDir Dir;
+    TFileStream Source(Dir.Write("src", "0123456789"), TFileMode::fmOpenRead);
+    TFileStream Target(Dir.Path("dst"), TFileMode::fmCreate);
+    Source.SetPosition(4);
+    Target.CopyFrom(Source, 3);
+    try {
+        Target.CopyFrom(Source, 4);
+        FAIL() << "no error";
+    } catch (const EReadError& E) {
+        EXPECT_STREQ(E.what(), "Stream read error");
+    }
+    Target.Flush();
+    EXPECT_EQ(ReadAll(Dir.Path("dst")), "456");
+}
+
+TEST(FileStreamCopy, CopyFromAStreamWithUnflushedWrites) {
+    TScratchDir Dir;
+    TFileStream A(Dir.Path("a"), TFileMode::fmCreate);
+    A.WriteBuffer("written but still buffered", 26);
+    A.SetPosition(8);
+    TFileStream B(Dir.Path("b"), TFileMode::fmCreate);
+    B.CopyFrom(A, 18);
+    B.Flush();
+    EXPECT_EQ(ReadAll(Dir.Path("b")), "but still buffered");
+}
+
+TEST(FileStreamCopy, CopyIntoTheMiddleOfWrittenBytes) {
+    TScratchDir Dir;
+    TFileStream Source(Dir.Write("src", "ABCDEFGH"), TFileMode::fmOpenRead);
+    TFileStream T(Dir.Path("dst"), TFileMode::fmCreate);
+    T.WriteBuffer("0123456789", 10);
+    T.SetPosition(3);
+    T.CopyFrom(Source, 4);
+    T.WriteBuffer("x", 1);
+    T.Flush();
+    EXPECT_EQ(ReadAll(Dir.Path("dst")), "012ABCDx89");
+}
+
+TEST(FileIdentity, SameFileUnderOtherNames) {
+    TScratchDir Dir;
+    const std::string Name = Dir.Write("f", "x");
+    std::filesystem::create_hard_link(Name, Dir.Path("hard"));
+    std::filesystem::create_symlink(Name, Dir.Path("soft"));
+    const std::string Other = Dir.Write("g", "x");
+    TFileIdentity F, Hard, Soft, G, Missing;
+    ASSERT_TRUE(FileIdentityOf(Name, F));
+    ASSERT_TRUE(FileIdentityOf(Dir.Path("hard"), Hard));
+    ASSERT_TRUE(FileIdentityOf(Dir.Path("soft"), Soft));
+    ASSERT_TRUE(FileIdentityOf(Other, G));
+    EXPECT_FALSE(FileIdentityOf(Dir.Path("missing"), Missing));
+    EXPECT_EQ(F, Hard);
+    EXPECT_EQ(F, Soft);
+    EXPECT_FALSE(F == G);
+    TFileStream S(Name, TFileMode::fmOpenRead);
+    EXPECT_EQ(S.Identity(), F);
+    EXPECT_TRUE(FileExists(Name));
+    EXPECT_FALSE(FileExists(Dir.Dir().string()));
+    EXPECT_FALSE(FileExists(""));
+}
+
+} // namespace

@@ -1,0 +1,82 @@
+// Time codes "000:00:00.000" to and from milliseconds, the clamping of typed
+// text, and the strict parsing of command-line times.
+#include <gtest/gtest.h>
+
+#include "TimeCode.h"
+
+namespace {
+
+TEST(TimeCode, MillisecondsToText) {
+    EXPECT_EQ(MsToTimeCode(0), "000:00:00.000");
+    EXPECT_EQ(MsToTimeCode(7), "000:00:00.007");
+    EXPECT_EQ(MsToTimeCode(59999), "000:00:59.999");
+    EXPECT_EQ(MsToTimeCode(60000), "000:01:00.000");
+    EXPECT_EQ(MsToTimeCode(3600000), "001:00:00.000");
+    EXPECT_EQ(MsToTimeCode(3723004), "001:02:03.004");
+    EXPECT_EQ(MsToTimeCode(3599999999), "999:59:59.999");
+    // Hours of 1000 and more keep all their digits.
+    EXPECT_EQ(MsToTimeCode(3600000000), "1000:00:00.000");
+}
+
+TEST(TimeCode, PaddingNeverCutsDigits) {
+    EXPECT_EQ(ZeroPad2(5), "05");
+    EXPECT_EQ(ZeroPad2(123), "123");
+    EXPECT_EQ(ZeroPad3(5), "005");
+    EXPECT_EQ(ZeroPad3(42), "042");
+    EXPECT_EQ(ZeroPad3(12345), "12345");
+}
+
+TEST(TimeCode, NormalizeClampsTensDigitsAndFillsBlanks) {
+    // Only the tens of minutes and seconds are clamped: 75 becomes 55, not 59.
+    EXPECT_EQ(NormalizeTimeCode("000:75:00.000"), "000:55:00.000");
+    EXPECT_EQ(NormalizeTimeCode("000:99:99.999"), "000:59:59.999");
+    EXPECT_EQ(NormalizeTimeCode("000:00:69.000"), "000:00:59.000");
+    EXPECT_EQ(NormalizeTimeCode("999:59:59.999"), "999:59:59.999");
+    // Unfilled positions read as spaces and become zeros.
+    EXPECT_EQ(NormalizeTimeCode("0 1: 2:3 .4 5"), "001:02:30.405");
+    EXPECT_EQ(NormalizeTimeCode("   :  :  .   "), "000:00:00.000");
+    EXPECT_EQ(NormalizeTimeCode("000: 7:00.000"), "000:07:00.000");
+}
+
+TEST(TimeCode, TextToMilliseconds) {
+    EXPECT_EQ(TimeCodeToMs("000:00:00.000"), 0);
+    EXPECT_EQ(TimeCodeToMs("001:02:03.004"), 3723004);
+    EXPECT_EQ(TimeCodeToMs("999:59:59.999"), 3599999999);
+    // A field that is no number counts 0, the others still count.
+    EXPECT_EQ(TimeCodeToMs("0a0:01:02.003"), 62003);
+    EXPECT_EQ(TimeCodeToMs("000:01:02.0b3"), 62000);
+}
+
+TEST(TimeCode, RoundTrip) {
+    for (int64_t Ms : {int64_t(0), int64_t(1), int64_t(999), int64_t(1000), int64_t(61001), int64_t(3599999),
+                       int64_t(3600001), int64_t(86399999), int64_t(3599999999)})
+        EXPECT_EQ(TimeCodeToMs(NormalizeTimeCode(MsToTimeCode(Ms))), Ms) << Ms;
+}
+
+TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
+    int64_t Ms = -1;
+    EXPECT_TRUE(ParseTimeArgument("1500", Ms));
+    EXPECT_EQ(Ms, 1500);
+    EXPECT_TRUE(ParseTimeArgument("0", Ms));
+    EXPECT_EQ(Ms, 0);
+    EXPECT_TRUE(ParseTimeArgument("000:00:01.500", Ms));
+    EXPECT_EQ(Ms, 1500);
+    EXPECT_TRUE(ParseTimeArgument("001:02:03.004", Ms));
+    EXPECT_EQ(Ms, 3723004);
+    // Hours of any width.
+    EXPECT_TRUE(ParseTimeArgument("1:00:00.000", Ms));
+    EXPECT_EQ(Ms, 3600000);
+    EXPECT_TRUE(ParseTimeArgument("1000:00:00.000", Ms));
+    EXPECT_EQ(Ms, 3600000000);
+}
+
+TEST(TimeArgument, AnythingElseIsRefused) {
+    for (const char* Text : {"", "abc", "-5", "+5", "1.5", "1500ms", " 1500", "1500 ", "000:60:00.000",
+                             "000:00:60.000", "000:00:1.500", "000:00:01,500", "00:00.000", ":00:00.000",
+                             "000:00:01.5", "000:00:01.5000", "000:0a:01.500", "99999999999999999999"}) {
+        int64_t Ms = 42;
+        EXPECT_FALSE(ParseTimeArgument(Text, Ms)) << '"' << Text << '"';
+    }
+}
+
+} // namespace
