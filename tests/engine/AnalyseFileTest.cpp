@@ -46,9 +46,9 @@ TEST_F(AnalyseFileTest, PlainCbrFile) {
 }
 
 TEST_F(AnalyseFileTest, FirstFrameDecidesTheInformation) {
-    THeaderSpec Padded = Cbr128();
+    TFrameKind Padded = Cbr128();
     Padded.Padding = 1;
-    THeaderSpec Mono = Cbr128();
+    TFrameKind Mono = Cbr128();
     Mono.BitRateKbps = 64;
     Mono.ChannelMode = SingleChannel;
     const TMp3DataInfo& D = Analyse(Frame(Padded) + Frames(Mono, 10));
@@ -60,7 +60,7 @@ TEST_F(AnalyseFileTest, FirstFrameDecidesTheInformation) {
 }
 
 TEST_F(AnalyseFileTest, Mpeg25FirstFrame) {
-    THeaderSpec S{Mpeg25, 3, 8, 8000, 0, SingleChannel};
+    TFrameKind S{Mpeg25, 3, 8, 8000, 0, SingleChannel};
     const TMp3DataInfo& D = Analyse(Frames(S, 5));
     ASSERT_TRUE(D.Valid);
     EXPECT_EQ(D.Version, 2.5);
@@ -76,9 +76,9 @@ TEST_F(AnalyseFileTest, Mpeg25FirstFrame) {
 
 // "Xing" at frame offset 36 marks the file as VBR; no other marker or offset does.
 TEST_F(AnalyseFileTest, VbrIsXingAtOffset36Only) {
-    THeaderSpec Mono = Cbr128();
+    TFrameKind Mono = Cbr128();
     Mono.ChannelMode = SingleChannel;
-    THeaderSpec Mpeg2Mono{Mpeg2, 3, 64, 22050, 0, SingleChannel};
+    TFrameKind Mpeg2Mono{Mpeg2, 3, 64, 22050, 0, SingleChannel};
     struct {
         Bytes First;
         bool Vbr;
@@ -255,8 +255,8 @@ TEST_F(AnalyseFileTest, ApeFooterPlaces) {
 // The length is what a cut of the whole file would write: information frames,
 // ID3v2 tags inside the stream, stray bytes and a cut-short last frame add nothing.
 TEST_F(AnalyseFileTest, LengthCountsOnlyWholeAudioFrames) {
-    THeaderSpec Vbr = Cbr128();
-    THeaderSpec Big = Cbr128();
+    TFrameKind Vbr = Cbr128();
+    TFrameKind Big = Cbr128();
     Big.BitRateKbps = 320;
     Big.Padding = 1;
     Bytes Data = InformationFrame(Cbr128(), "Xing", 36) + Frames(Cbr128(), 10) + Id3v2Tag(100) + "JUNK" +

@@ -29,28 +29,28 @@ int RateRow(int VersionCode) {
 
 const int HzTable[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
-int BitRateIndex(const THeaderSpec& Spec) {
-    const int* Row = KbpsTable[Spec.VersionCode == Mpeg1 ? 0 : 1][Spec.Layer - 1];
+int BitRateIndex(const TFrameKind& Kind) {
+    const int* Row = KbpsTable[Kind.VersionCode == Mpeg1 ? 0 : 1][Kind.Layer - 1];
     for (int I = 0; I < 14; ++I)
-        if (Row[I] == Spec.BitRateKbps) return I + 1;
+        if (Row[I] == Kind.BitRateKbps) return I + 1;
     throw std::invalid_argument("bit rate not in table");
 }
 
-int SampleRateIndex(const THeaderSpec& Spec) {
+int SampleRateIndex(const TFrameKind& Kind) {
     for (int I = 0; I < 3; ++I)
-        if (HzTable[RateRow(Spec.VersionCode)][I] == Spec.SampleRate) return I;
+        if (HzTable[RateRow(Kind.VersionCode)][I] == Kind.SampleRate) return I;
     throw std::invalid_argument("sample rate not in table");
 }
 
 } // namespace
 
-Bytes Header(const THeaderSpec& Spec) {
+Bytes Header(const TFrameKind& Kind) {
     Bytes H(4, '\0');
     H[0] = char(0xFF);
     // sync bits, version, layer, no CRC
-    H[1] = char(0xE0 | (Spec.VersionCode << 3) | ((4 - Spec.Layer) << 1) | 1);
-    H[2] = char((BitRateIndex(Spec) << 4) | (SampleRateIndex(Spec) << 2) | (Spec.Padding << 1));
-    H[3] = char(Spec.ChannelMode << 6);
+    H[1] = char(0xE0 | (Kind.VersionCode << 3) | ((4 - Kind.Layer) << 1) | 1);
+    H[2] = char((BitRateIndex(Kind) << 4) | (SampleRateIndex(Kind) << 2) | (Kind.Padding << 1));
+    H[3] = char(Kind.ChannelMode << 6);
     return H;
 }
 
@@ -60,36 +60,36 @@ int SamplesPerFrame(int VersionCode, int Layer) {
     return VersionCode == Mpeg1 ? 1152 : 576;
 }
 
-int FrameLength(const THeaderSpec& Spec) {
-    const double S = SamplesPerFrame(Spec.VersionCode, Spec.Layer);
-    return int(std::trunc(S / 8 * Spec.BitRateKbps * 1000 / Spec.SampleRate)) + Spec.Padding;
+int FrameLength(const TFrameKind& Kind) {
+    const double S = SamplesPerFrame(Kind.VersionCode, Kind.Layer);
+    return int(std::trunc(S / 8 * Kind.BitRateKbps * 1000 / Kind.SampleRate)) + Kind.Padding;
 }
 
-double FrameMs(const THeaderSpec& Spec) {
-    return SamplesPerFrame(Spec.VersionCode, Spec.Layer) * 1000.0 / Spec.SampleRate;
+double FrameMs(const TFrameKind& Kind) {
+    return SamplesPerFrame(Kind.VersionCode, Kind.Layer) * 1000.0 / Kind.SampleRate;
 }
 
-Bytes Frame(const THeaderSpec& Spec, uint8_t Fill) {
+Bytes Frame(const TFrameKind& Kind, uint8_t Fill) {
     if (Fill == 0xFF) Fill = 0xFE;
-    Bytes F = Header(Spec);
-    F.resize(FrameLength(Spec), char(Fill));
+    Bytes F = Header(Kind);
+    F.resize(FrameLength(Kind), char(Fill));
     return F;
 }
 
-Bytes Frames(const THeaderSpec& Spec, int Count, uint8_t FirstFill) {
+Bytes Frames(const TFrameKind& Kind, int Count, uint8_t FirstFill) {
     Bytes Out;
-    for (int I = 0; I < Count; ++I) Out += Frame(Spec, uint8_t(1 + (FirstFill - 1 + I) % 0xFE));
+    for (int I = 0; I < Count; ++I) Out += Frame(Kind, uint8_t(1 + (FirstFill - 1 + I) % 0xFE));
     return Out;
 }
 
-int SideInfoOffset(const THeaderSpec& Spec) {
-    const bool Mono = Spec.ChannelMode == SingleChannel;
-    if (Spec.VersionCode == Mpeg1) return Mono ? 21 : 36;
+int SideInfoOffset(const TFrameKind& Kind) {
+    const bool Mono = Kind.ChannelMode == SingleChannel;
+    if (Kind.VersionCode == Mpeg1) return Mono ? 21 : 36;
     return Mono ? 13 : 21;
 }
 
-Bytes InformationFrame(const THeaderSpec& Spec, const std::string& Marker, int Offset) {
-    Bytes F = Frame(Spec, 0);
+Bytes InformationFrame(const TFrameKind& Kind, const std::string& Marker, int Offset) {
+    Bytes F = Frame(Kind, 0);
     F.replace(Offset, Marker.size(), Marker);
     return F;
 }
@@ -148,23 +148,23 @@ TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End) {
         const int VersionCode = (H[1] >> 3) & 3, LayerCode = (H[1] >> 1) & 3;
         const int Bri = H[2] >> 4, Sri = (H[2] >> 2) & 3;
         if (VersionCode == Reserved || LayerCode == 0 || Bri == 0 || Bri == 15 || Sri == 3) break;
-        THeaderSpec Spec;
-        Spec.VersionCode = VersionCode;
-        Spec.Layer = 4 - LayerCode;
-        Spec.BitRateKbps = KbpsTable[VersionCode == Mpeg1 ? 0 : 1][Spec.Layer - 1][Bri - 1];
-        Spec.SampleRate = HzTable[RateRow(VersionCode)][Sri];
-        Spec.Padding = (H[2] >> 1) & 1;
-        Spec.ChannelMode = H[3] >> 6;
+        TFrameKind Kind;
+        Kind.VersionCode = VersionCode;
+        Kind.Layer = 4 - LayerCode;
+        Kind.BitRateKbps = KbpsTable[VersionCode == Mpeg1 ? 0 : 1][Kind.Layer - 1][Bri - 1];
+        Kind.SampleRate = HzTable[RateRow(VersionCode)][Sri];
+        Kind.Padding = (H[2] >> 1) & 1;
+        Kind.ChannelMode = H[3] >> 6;
         TWalkedFrame F;
         F.Offset = P;
-        F.Length = FrameLength(Spec);
-        F.Samples = SamplesPerFrame(VersionCode, Spec.Layer);
-        F.SampleRate = Spec.SampleRate;
+        F.Length = FrameLength(Kind);
+        F.Samples = SamplesPerFrame(VersionCode, Kind.Layer);
+        F.SampleRate = Kind.SampleRate;
         if (P + F.Length > End) break;
         auto MarkerAt = [&](int Offset, const char* Marker) {
             return Offset + 4 <= F.Length && Data.compare(size_t(P + Offset), 4, Marker) == 0;
         };
-        const int Side = SideInfoOffset(Spec);
+        const int Side = SideInfoOffset(Kind);
         F.Information = MarkerAt(Side, "Xing") || MarkerAt(Side, "Info") || MarkerAt(36, "VBRI");
         W.Frames.push_back(F);
         P += F.Length;

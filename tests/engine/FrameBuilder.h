@@ -15,7 +15,7 @@ using TestFiles::Bytes;
 enum TVersionCode { Mpeg25 = 0, Reserved = 1, Mpeg2 = 2, Mpeg1 = 3 };
 enum TChannelMode { Stereo = 0, JointStereo = 1, DualChannel = 2, SingleChannel = 3 };
 
-struct THeaderSpec {
+struct TFrameKind {
     int VersionCode = Mpeg1;
     int Layer = 3;               // 1..3
     int BitRateKbps = 128;       // looked up in the header's table
@@ -25,24 +25,24 @@ struct THeaderSpec {
 };
 
 // The 128 kbit/s, 44.1 kHz joint stereo MPEG 1 layer 3 frame of most music.
-inline THeaderSpec Cbr128() { return {}; }
+inline TFrameKind Cbr128() { return {}; }
 
-// Header bytes for Spec; fails the calling test's assumptions by throwing
+// Header bytes for Kind; fails the calling test's assumptions by throwing
 // when a rate is not in the tables.
-Bytes Header(const THeaderSpec& Spec);
-int FrameLength(const THeaderSpec& Spec);
+Bytes Header(const TFrameKind& Kind);
+int FrameLength(const TFrameKind& Kind);
 int SamplesPerFrame(int VersionCode, int Layer);
-double FrameMs(const THeaderSpec& Spec);
+double FrameMs(const TFrameKind& Kind);
 
 // A whole frame: header, then a body of Fill bytes up to the frame length.
 // Fill is kept below 0xFF so that bodies never look like headers.
-Bytes Frame(const THeaderSpec& Spec, uint8_t Fill = 0x11);
-// Count frames of Spec, the i-th filled with FirstFill + i (wrapping below 0xFF).
-Bytes Frames(const THeaderSpec& Spec, int Count, uint8_t FirstFill = 1);
+Bytes Frame(const TFrameKind& Kind, uint8_t Fill = 0x11);
+// Count frames of Kind, the i-th filled with FirstFill + i (wrapping below 0xFF).
+Bytes Frames(const TFrameKind& Kind, int Count, uint8_t FirstFill = 1);
 // An information frame: Marker ("Xing", "Info", "VBRI") at byte Offset of the frame.
-Bytes InformationFrame(const THeaderSpec& Spec, const std::string& Marker, int Offset);
+Bytes InformationFrame(const TFrameKind& Kind, const std::string& Marker, int Offset);
 // The byte offset at which encoders put "Xing"/"Info" for this kind of frame.
-int SideInfoOffset(const THeaderSpec& Spec);
+int SideInfoOffset(const TFrameKind& Kind);
 
 Bytes Syncsafe(uint32_t Size);
 // An ID3v2 header announcing Size bytes, followed by Size bytes of 'x'.

@@ -37,7 +37,7 @@ TId3v1Tag NoTag() { return TId3v1Tag{}; }
 Bytes Cbr128Frames(int Count, uint8_t FirstFill = 1) {
     Bytes Out;
     for (int I = 0; I < Count; ++I) {
-        THeaderSpec S = Cbr128();
+        TFrameKind S = Cbr128();
         S.Padding = I % 3 != 0;
         Out += Frame(S, uint8_t(1 + (FirstFill - 1 + I) % 0xFE));
     }
@@ -113,7 +113,7 @@ TEST_F(SaveSegmentTest, CutsStopWhenTheSpanIsReachedOrTheAudioEnds) {
 }
 
 TEST_F(SaveSegmentTest, StartOnAFrameBoundaryStartsAtThatFrame) {
-    const THeaderSpec S48{Mpeg1, 3, 320, 48000, 0, JointStereo};  // 24 ms frames
+    const TFrameKind S48{Mpeg1, 3, 320, 48000, 0, JointStereo};  // 24 ms frames
     const Bytes Audio = Frames(S48, 10);
     Load(Audio);
     EXPECT_EQ(Save(24, 72).Output, FrameRange(Audio, 1, 2));
@@ -147,7 +147,7 @@ TEST_F(SaveSegmentTest, EmptySelectionsWriteNoFrame) {
 // copy alike, wherever the frame's kind puts the marker.
 struct TInfoCase {
     const char* Name;
-    THeaderSpec Spec;
+    TFrameKind Kind;
     const char* Marker;
     int Offset;
     bool Information;
@@ -157,10 +157,10 @@ class InformationFrames : public SaveSegmentTest, public testing::WithParamInter
 
 TEST_P(InformationFrames, CountNothingAndAreNotWritten) {
     const TInfoCase& C = GetParam();
-    const Bytes First = InformationFrame(C.Spec, C.Marker, C.Offset);
-    const Bytes Audio = Frames(C.Spec, 12);
+    const Bytes First = InformationFrame(C.Kind, C.Marker, C.Offset);
+    const Bytes Audio = Frames(C.Kind, 12);
     Load(First + Audio);
-    const double Ms = FrameMs(C.Spec);
+    const double Ms = FrameMs(C.Kind);
     const int Frames = C.Information ? 12 : 13;
     EXPECT_EQ(Engine.DataInfo.LengthMs, int64_t(std::trunc(Frames * Ms)));
 
@@ -175,11 +175,11 @@ TEST_P(InformationFrames, CountNothingAndAreNotWritten) {
     EXPECT_EQ(Later.Output, C.Information ? FrameRange(Audio, 1, 1) : FrameRange(Audio, 0, 1));
 }
 
-const THeaderSpec Mpeg1Mono{Mpeg1, 3, 64, 44100, 0, SingleChannel};
-const THeaderSpec Mpeg2Stereo{Mpeg2, 3, 64, 22050, 0, JointStereo};
-const THeaderSpec Mpeg2Mono{Mpeg2, 3, 64, 22050, 0, SingleChannel};
-const THeaderSpec Mpeg25Stereo{Mpeg25, 3, 32, 11025, 0, Stereo};
-const THeaderSpec Layer2{Mpeg1, 2, 128, 44100, 0, Stereo};
+const TFrameKind Mpeg1Mono{Mpeg1, 3, 64, 44100, 0, SingleChannel};
+const TFrameKind Mpeg2Stereo{Mpeg2, 3, 64, 22050, 0, JointStereo};
+const TFrameKind Mpeg2Mono{Mpeg2, 3, 64, 22050, 0, SingleChannel};
+const TFrameKind Mpeg25Stereo{Mpeg25, 3, 32, 11025, 0, Stereo};
+const TFrameKind Layer2{Mpeg1, 2, 128, 44100, 0, Stereo};
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, InformationFrames,
@@ -299,10 +299,10 @@ TEST_F(SaveSegmentTest, ACutShortLastFrameEndsTheCopy) {
 }
 
 TEST_F(SaveSegmentTest, SaveEverythingLastsTheLength) {
-    THeaderSpec Big = Cbr128();
+    TFrameKind Big = Cbr128();
     Big.BitRateKbps = 320;
     Big.Padding = 1;
-    THeaderSpec Small = Cbr128();
+    TFrameKind Small = Cbr128();
     Small.BitRateKbps = 32;
     const Bytes Audio = Cbr128Frames(7) + Frames(Big, 5) + Frames(Small, 9);
     Load(Id3v2Tag(40) + Bytes(33, '\0') + InformationFrame(Cbr128(), "Xing", 36) + FrameRange(Audio, 0, 7) + "abcd" +
