@@ -316,13 +316,9 @@ int64_t TVekMP3::SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t 
 }
 
 void TVekMP3::WriteTag(TFileStream& Target, TId3v1Tag Id3Tag) {
-    char Existing[3] = {0, 0, 0};
-    bool Overwrite = false;
-    if (Target.Size() >= 128) {
-        Target.SetPosition(Target.Size() - 128);
-        Overwrite = Target.Read(Existing, 3) == 3 && std::memcmp(Existing, "TAG", 3) == 0;
-    }
-    Target.Seek(Overwrite ? -128 : 0, TSeekOrigin::soEnd);
+    // The target holds only the frames this save wrote, so "TAG" found 128
+    // bytes before its end can only be audio: the tag is always appended.
+    Target.Seek(0, TSeekOrigin::soEnd);
     Target.WriteBuffer(&Id3Tag, 127);
     if (Id3Tag.Track > 0) {
         const uint8_t TrackForm[2] = {0, Id3Tag.Track};
@@ -397,6 +393,9 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     TFileIdentity TargetId;
     if (FileIdentityOf(AFileName, TargetId) && TargetId == Source->Identity()) return false;
 
+    struct stat TargetStat {};
+    if (AFileName.empty() || (::stat(AFileName.c_str(), &TargetStat) == 0 && S_ISDIR(TargetStat.st_mode)))
+        return false;
     const std::string FinalName = ResolvedTarget(AFileName);
     // A file we may not write stays as it is, as if we had opened it for writing.
     if (FileExists(FinalName) && ::access(FinalName.c_str(), W_OK) != 0) return false;

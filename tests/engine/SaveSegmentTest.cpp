@@ -353,6 +353,22 @@ TEST_F(SaveSegmentTest, TagIsWrittenInTheTrackFormOnlyWithATrack) {
     }
 }
 
+// The piece is a new file, so "TAG" that happens to stand 128 bytes before
+// its end is audio, and the new tag must not overwrite it.
+TEST_F(SaveSegmentTest, TagIsAppendedEvenWhenTheAudioEndsLikeATag) {
+    Bytes Audio = Cbr128Frames(2);
+    TFrameKind Plain = Cbr128();
+    Plain.Padding = false;
+    Audio.replace(Audio.size() - 128, 3, "TAG");
+    Load(Audio + Frame(Plain) + Frame(Plain));
+    TId3v1Tag Tag{};
+    std::memcpy(Tag.Header, "TAG", 3);
+    const TSaved S = Save(0, 40, Tag);
+    EXPECT_EQ(S.ByteCount, int64_t(Audio.size()));
+    ASSERT_EQ(S.Output.size(), Audio.size() + 128);
+    EXPECT_EQ(S.Output.substr(0, Audio.size()), Audio);
+}
+
 TEST_F(SaveSegmentTest, WrittenTagReadsBack) {
     Load(Cbr128Frames(30));
     TId3v1Tag Tag{};
