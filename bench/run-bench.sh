@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# Measures segmora-cli against the physical limit (cp) and against other
+# tools, on a generated 60-minute CBR file and a 60-minute VBR file, with
+# hyperfine; then the peak memory of a cut of a 1 GB input against a 10 MB
+# one. Run by hand (see bench/README.md); nothing here is a test.
+#
+#   bench/run-bench.sh
+#
+# Environment:
+#   SEGMORA_BENCH_DIR   scratch directory (default /tmp/segmora-bench); the
+#                       generated sources stay there for the next run, the cut
+#                       targets go to its out/ directory, on the same file system
+#   SEGMORA_CLI         a segmora-cli to measure instead of building one in
+#                       build-bench (Release)
+#   BENCH_WARMUP        hyperfine warm-up runs (default 3)
+#   BENCH_MIN_RUNS      hyperfine minimum runs (default 10)
+set -euo pipefail
+
+REPO=$(cd "$(dirname "$0")/.." && pwd)
+SCRATCH=${SEGMORA_BENCH_DIR:-/tmp/segmora-bench}
+WARMUP=${BENCH_WARMUP:-3}
+MIN_RUNS=${BENCH_MIN_RUNS:-10}
+
+# --- peers and generators, for the benchmark only ---
+need=()
+for pair in ffmpeg:ffmpeg ffprobe:ffmpeg mp3splt:mp3splt hyperfine:hyperfine sox:sox lame:lame mpg123:mpg123 \
+            python3:python3 time:time; do
+    cmd=${pair%%:*} pkg=${pair##*:}
+    if [ "$cmd" = time ]; then [ -x /usr/bin/time ] || need+=("$pkg"); continue; fi
+    command -v "$cmd" >/dev/null || need+=("$pkg")
+done
+if [ ${#need[@]} -gt 0 ]; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    echo "Installing for the benchmark: ${need[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}"
+fi
+
+# --- the program under test ---
+if [ -n "${SEGMORA_CLI:-}" ]; then
+    CLI=$SEGMORA_CLI
+else
+    cmake -S "$REPO" -B "$REPO/build-bench" -G Ninja -DSEGMORA_GUI=OFF -DSEGMORA_TESTS=OFF \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$REPO/build-bench" -j2 --target segmora-cli >/dev/null
+    CLI=$REPO/build-bench/bin/segmora-cli
+fi
+CLI=$(readlink -f "$CLI")
+
+mkdir -p "$SCRATCH/out"
+OUT=$SCRATCH/out
+rm -f "$OUT"/*
+
+# --- sources: 60 minutes of tones and noise, CBR 128 kbit/s and VBR -V 2 ---
+# Encoded in one go (about two minutes, once), so that each file is one valid
+# stream with the encoder's own Info/Xing frame, as users' files are.
+synth() {  # 60 minutes, 44.1 kHz stereo: sweeps on the left, noise on the right, slow tremolo
+    sox -R -D -n -r 44100 -c 2 -b 16 -t wav - synth 3600 sine 200-2000 pinknoise tremolo 0.7 60 2>/dev/null
+}
+make_source() {  # make_source FILE LAME-ARGS...
+    local file=$1
+    shift
+    [ -s "$file" ] && return 0
+    echo "Generating $file ..."
+    synth | lame --quiet -q 7 "$@" - "$file.part"
+    # One decoding pass, to be sure the stream is valid.
+    if ! mpg123 -q -t "$file.part"; then
+        echo "mpg123 rejects $file.part" >&2
+        exit 1
+    fi
+    mv "$file.part" "$file"
+}
+CBR=$SCRATCH/cbr128-60min.mp3
+VBR=$SCRATCH/vbr-v2-60min.mp3
+make_source "$CBR" --cbr -b 128 &
+cbr_job=$!
+make_source "$VBR" -V 2 &
+vbr_job=$!
+wait $cbr_job
+wait $vbr_job
+
+# 25:00 and 35:00, and beyond the end for "everything".
+MID_START=1500000
+MID_END=2100000
+ALL_END=2147483647
+
+# --- hyperfine, one run per source with every contender ---
+bench_source() {  # bench_source NAME FILE
+    local name=$1 src=$2
+    # Files of exactly the cut outputs' sizes, for cp.
+    "$CLI" cut "$src" "$SCRATCH/$name-ref-whole.mp3" --start 0 --end $ALL_END >/dev/null
+    "$CLI" cut "$src" "$SCRATCH/$name-ref-middle.mp3" --start $MID_START --end $MID_END >/dev/null
+    hyperfine --style basic --warmup "$WARMUP" --min-runs "$MIN_RUNS" \
+        --prepare "rm -f '$OUT'/*; sync" \
+        --export-json "$SCRATCH/$name.json" \
+        -n "cut whole" "'$CLI' cut '$src' '$OUT/cut-whole.mp3' --start 0 --end $ALL_END" \
+        -n "cp whole" "cp '$SCRATCH/$name-ref-whole.mp3' '$OUT/cp-whole.mp3'" \
+        -n "mp3splt whole" "mp3splt -Q -f -d '$OUT' -o mp3splt-whole '$src' 0.00 EOF" \
+        -n "cut middle" "'$CLI' cut '$src' '$OUT/cut-middle.mp3' --start $MID_START --end $MID_END" \
+        -n "cp middle" "cp '$SCRATCH/$name-ref-middle.mp3' '$OUT/cp-middle.mp3'" \
+        -n "mp3splt middle" "mp3splt -Q -f -d '$OUT' -o mp3splt-middle '$src' 25.00 35.00" \
+        -n "ffmpeg middle" "ffmpeg -v error -nostdin -y -ss 1500 -to 2100 -i '$src' -c copy '$OUT/ffmpeg-middle.mp3'" \
+        -n "info" "'$CLI' info '$src' >/dev/null" \
+        -n "ffprobe" "ffprobe -v error -show_format -show_streams '$src' >/dev/null" \
+        -n "ffprobe -count_packets" "ffprobe -v error -count_packets -show_streams '$src' >/dev/null" \
+        -n "cat" "cat '$src' >/dev/null" \
+        >"$SCRATCH/$name.log"
+    rm -f "$OUT"/*
+}
+echo "Measuring (CBR) ..."
+bench_source cbr "$CBR"
+echo "Measuring (VBR) ..."
+bench_source vbr "$VBR"
+
+# --- peak memory: a 1 GB input against a 10 MB one ---
+# The 1 GB input is the CBR source followed by the audio frames of further
+# copies of it (its first frame is the encoder's Info frame).
+BIG=$SCRATCH/big-1g.mp3
+SMALL=$SCRATCH/small-10m.mp3
+INFO_BYTES=$("$CLI" info "$CBR" --json | python3 -c 'import json,sys; print(json.load(sys.stdin)["FrameSize"])')
+cp "$CBR" "$BIG"
+while [ "$(stat -c %s "$BIG")" -lt 1073741824 ]; do
+    tail -c +$((INFO_BYTES + 1)) "$CBR" >>"$BIG"
+done
+head -c 10485760 "$CBR" >"$SMALL"
+peak_kb() {  # peak_kb FILE: max RSS in KB of a cut of everything
+    /usr/bin/time -f %M -o "$SCRATCH/time.out" "$CLI" cut "$1" "$OUT/mem.mp3" --start 0 --end $ALL_END >/dev/null
+    rm -f "$OUT/mem.mp3"
+    cat "$SCRATCH/time.out"
+}
+peak_kb_info() {
+    /usr/bin/time -f %M -o "$SCRATCH/time.out" "$CLI" info "$1" >/dev/null
+    cat "$SCRATCH/time.out"
+}
+BIG_SIZE=$(stat -c %s "$BIG")
+SMALL_SIZE=$(stat -c %s "$SMALL")
+MEM_BIG=$(peak_kb "$BIG")
+MEM_SMALL=$(peak_kb "$SMALL")
+MEM_INFO_BIG=$(peak_kb_info "$BIG")
+MEM_INFO_SMALL=$(peak_kb_info "$SMALL")
+rm -f "$BIG" "$SMALL" "$SCRATCH/time.out"
+
+# --- the table ---
+python3 - "$SCRATCH" "$CBR" "$VBR" "$BIG_SIZE" "$SMALL_SIZE" "$MEM_BIG" "$MEM_SMALL" "$MEM_INFO_BIG" "$MEM_INFO_SMALL" <<'PY'
+import json, os, sys
+
+scratch, cbr, vbr = sys.argv[1:4]
+big_size, small_size, mem_big, mem_small, info_big, info_small = map(int, sys.argv[4:10])
+
+for name, src in (("cbr", cbr), ("vbr", vbr)):
+    results = {r["command"]: r for r in json.load(open(os.path.join(scratch, name + ".json")))["results"]}
+    wall = lambda k: results[k]["mean"]
+    cpu = lambda k: results[k]["user"] + results[k]["system"]
+    print(f"\n{name.upper()}: {os.path.basename(src)}, {os.path.getsize(src) / 1e6:.1f} MB")
+    print(f"  {'command':<26}{'wall ms':>9}{'± ms':>8}{'cpu ms':>9}{'runs':>6}")
+    for k, r in results.items():
+        print(f"  {k:<26}{r['mean'] * 1000:>9.1f}{r['stddev'] * 1000:>8.1f}{cpu(k) * 1000:>9.1f}{len(r['times']):>6}")
+    print(f"  {'ratio':<34}{'wall':>7}{'cpu':>7}  target")
+    rows = (
+        ("whole cut / cp", "cut whole", "cp whole", "<= 1.2", lambda v: v <= 1.2),
+        ("middle cut / cp (same size)", "cut middle", "cp middle", "", None),
+        ("middle cut / mp3splt -f", "cut middle", "mp3splt middle", "<= 0.7", lambda v: v <= 0.7),
+        ("middle cut / ffmpeg -c copy", "cut middle", "ffmpeg middle", "several times faster", None),
+        ("mp3splt -f whole / cp", "mp3splt whole", "cp whole", "", None),
+        ("info / ffprobe", "info", "ffprobe", "<= 0.5", lambda v: v <= 0.5),
+        ("info / ffprobe -count_packets", "info", "ffprobe -count_packets", "", None),
+        ("info / cat", "info", "cat", "about 1", None),
+    )
+    for label, a, b, target, ok in rows:
+        value = wall(a) / wall(b)
+        verdict = "" if ok is None else ("met" if ok(value) else "MISSED")
+        print(f"  {label:<34}{value:>7.2f}{cpu(a) / cpu(b):>7.2f}  {target} {verdict}")
+
+print(f"\nPeak memory (max RSS), cut of everything: {big_size / 2**20:.0f} MiB input {mem_big} KB, "
+      f"{small_size / 2**20:.0f} MiB input {mem_small} KB ({'met' if mem_big <= mem_small * 1.05 + 256 else 'MISSED'}: "
+      f"independent of the file size)")
+print(f"Peak memory, info: {info_big} KB against {info_small} KB")
+PY
+echo
+echo "hyperfine logs and JSON: $SCRATCH/{cbr,vbr}.{log,json}"
