@@ -1,10 +1,145 @@
+// segmora-cli play: plays a range of a file through the engine as the
+// editor does, polling the position about four times a second.
 #include "CliCommands.h"
+
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <thread>
+
+#include "Mpg123Player.h"
+#include "TimeCode.h"
+#include "VekMp3.h"
 
 namespace SegmoraCli {
 
-int RunPlay(const TPlayOptions&, std::ostream&, std::ostream& Err) {
-    Err << "segmora-cli: play is not available in this build\n";
-    return ExitError;
+namespace {
+
+std::atomic<bool> Interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler needs a lock-free flag");
+
+extern "C" void OnInterrupt(int) { Interrupted.store(true); }
+
+// Ctrl-C (and a plain kill) set the flag while the range plays; the previous
+// handlers come back afterwards.
+class TInterruptGuard {
+public:
+    TInterruptGuard() {
+        Interrupted.store(false);
+        struct sigaction Action {};
+        Action.sa_handler = OnInterrupt;
+        sigemptyset(&Action.sa_mask);
+        Action.sa_flags = 0;
+        sigaction(SIGINT, &Action, &FOldInt);
+        sigaction(SIGTERM, &Action, &FOldTerm);
+    }
+    ~TInterruptGuard() {
+        sigaction(SIGINT, &FOldInt, nullptr);
+        sigaction(SIGTERM, &FOldTerm, nullptr);
+    }
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+
+private:
+    struct sigaction FOldInt {};
+    struct sigaction FOldTerm {};
+};
+
+bool ParsePlayTime(const std::string& Text, const char* What, int64_t& Ms, std::ostream& Err) {
+    if (!ParseTimeArgument(Text, Ms)) {
+        Err << "segmora-cli: " << What << " \"" << Text
+            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
+        return false;
+    }
+    if (Ms > INT32_MAX) {
+        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond the longest time the player takes\n";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
+    int64_t FromMs = 0, ToMs = -1;
+    if (!Options.From.empty() && !ParsePlayTime(Options.From, "--from", FromMs, Err)) return ExitUsage;
+    if (!Options.To.empty() && !ParsePlayTime(Options.To, "--to", ToMs, Err)) return ExitUsage;
+    if (ToMs >= 0 && FromMs >= ToMs) {
+        Err << "segmora-cli: the start must lie before the end\n";
+        return ExitUsage;
+    }
+    TAudioOutputKind Kind;
+    if (!AudioOutputKindFromName(Options.Output, Kind)) {
+        Err << "segmora-cli: --output \"" << Options.Output << "\" is neither auto nor null\n";
+        return ExitUsage;
+    }
+
+    TVekMP3 Engine(std::string(), CreateMediaPlayer(Kind));
+    try {
+        Engine.AnalyseFile(Options.File);
+    } catch (const std::exception& E) {
+        Err << "segmora-cli: " << E.what() << "\n";
+        return ExitError;
+    }
+    const TMp3DataInfo& D = Engine.DataInfo;
+    if (!D.Valid) {
+        Out << "Not played: the file is not an MP3 file.\n";
+        return ExitNegative;
+    }
+    if (ToMs < 0) ToMs = D.LengthMs;
+    // As the editor: only a start inside the audio plays.
+    if (FromMs >= D.LengthMs) {
+        Out << "Not played: the start lies at or beyond the end of the audio (" << MsToTimeCode(D.LengthMs)
+            << ").\n";
+        return ExitNegative;
+    }
+
+    TInterruptGuard Guard;
+    bool Playing = false;
+    try {
+        Playing = Engine.PlayRange(FromMs, ToMs);
+    } catch (const std::exception& E) {
+        Err << "segmora-cli: " << E.what() << "\n";
+        return ExitError;
+    }
+    if (!Playing) {
+        Out << "Not played: the player did not start.\n";
+        return ExitNegative;
+    }
+    Out << "Playing " << MsToTimeCode(FromMs) << " to " << MsToTimeCode(std::min<int64_t>(ToMs, D.LengthMs))
+        << " (Ctrl-C stops)" << std::endl;
+
+    using TClock = std::chrono::steady_clock;
+    const auto Tick = std::chrono::milliseconds(250);
+    auto Next = TClock::now() + Tick;
+    for (;;) {
+        // Short sleeps, so that Ctrl-C is answered at once.
+        while (TClock::now() < Next && !Interrupted.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (Interrupted.load()) {
+            const int64_t At = Engine.GetPlayPosition();
+            Engine.StopPlay();
+            Out << "Stopped: " << (At >= 0 ? MsToTimeCode(At) : std::string("-")) << std::endl;
+            return ExitOk;
+        }
+        if (Engine.IsStopped()) {
+            // The player stays open in the stopped mode and still tells where it stopped.
+            const int64_t At = Engine.MediaPlayer()->Position();
+            const auto* Player = dynamic_cast<const TMpg123Player*>(Engine.MediaPlayer());
+            const std::string Failure = Player ? Player->LastPlaybackError() : std::string();
+            Engine.StopPlay();
+            if (!Failure.empty()) {
+                Err << "segmora-cli: " << Failure << "\n";
+                return ExitError;
+            }
+            Out << "End: " << MsToTimeCode(At) << std::endl;
+            return ExitOk;
+        }
+        const int64_t At = Engine.GetPlayPosition();
+        if (At >= 0) Out << MsToTimeCode(At) << std::endl;
+        Next += Tick;
+    }
 }
 
 } // namespace SegmoraCli
