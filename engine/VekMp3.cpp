@@ -89,13 +89,10 @@ int64_t ReadFrameHead(TFileStream& Stream, uint8_t Head[40]) {
 // the start of what follows and tells the caller what was found.
 enum class TStep { Frame, Information, Other };
 
-TStep StepOver(TFileStream& Stream, int64_t AudioEnd, int32_t& Length, double& DurationMs) {
+TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame) {
     const int64_t Start = Stream.Position();
     uint8_t Head[40];
     const int64_t Got = ReadFrameHead(Stream, Head);
-    Length = 0;
-    DurationMs = 0.0;
-    TFrameHeader Frame;
     if (Got >= 4 && DecodeFrameHeader(Head, Frame)) {
         if (Start + Frame.Length > AudioEnd) {
             // A frame cut short by the end of the audio is not taken, and
@@ -104,10 +101,7 @@ TStep StepOver(TFileStream& Stream, int64_t AudioEnd, int32_t& Length, double& D
             return TStep::Other;
         }
         Stream.SetPosition(Start + Frame.Length);
-        if (IsInformationFrame(Frame, Head)) return TStep::Information;
-        Length = Frame.Length;
-        DurationMs = Frame.DurationMs;
-        return TStep::Frame;
+        return IsInformationFrame(Frame, Head) ? TStep::Information : TStep::Frame;
     }
     if (Got >= 10 && BytesAre(Head, "ID3")) {
         Stream.SetPosition(Start + 10 + SyncsafeSize(Head + 6));
@@ -175,9 +169,22 @@ int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count) {
     return Result;
 }
 
+namespace {
+
+// Frame length and duration of a step: an audio frame counts, anything else is 0.
+void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double& FrameMs) {
+    const bool Audio = Step == TStep::Frame;
+    FrameBytes = Audio ? Frame.Length : 0;
+    FrameMs = Audio ? Frame.DurationMs : 0.0;
+}
+
+} // namespace
+
 int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs) {
     const int64_t Start = Source.Position();
-    if (StepOver(Source, AudioEnd, FrameBytes, FrameMs) == TStep::Frame && Target) {
+    TFrameHeader Frame;
+    Measure(StepOver(Source, AudioEnd, Frame), Frame, FrameBytes, FrameMs);
+    if (FrameBytes > 0 && Target) {
         const int64_t After = Source.Position();
         Source.SetPosition(Start);
         Target->CopyFrom(Source, FrameBytes);
@@ -187,8 +194,23 @@ int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, in
 }
 
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs) {
-    StepOver(Stream, Stream.Size(), FrameBytes, FrameMs);
+    TFrameHeader Frame;
+    Measure(StepOver(Stream, Stream.Size(), Frame), Frame, FrameBytes, FrameMs);
     return Stream.Position();
+}
+
+double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFrameVisitor& Visit) {
+    const int64_t AudioEnd = Info.FileSize - Info.Id3v1Size - Info.ApeSize;
+    double Elapsed = 0.0;
+    Source.SetPosition(int64_t(Info.Id3v2Size) + Info.ZeroPadding);
+    while (Source.Position() < AudioEnd - 4) {
+        const int64_t Start = Source.Position();
+        TFrameHeader Frame;
+        if (StepOver(Source, AudioEnd, Frame) != TStep::Frame) continue;
+        if (Visit) Visit(Start, Frame);
+        Elapsed += Frame.DurationMs;
+    }
+    return Elapsed;
 }
 
 TVekMP3::TVekMP3(const std::string& AFileName, std::unique_ptr<TMediaPlayer> Player)
@@ -200,104 +222,105 @@ TVekMP3::~TVekMP3() {
     if (FMediaPlayer) FMediaPlayer->Close();
 }
 
-void TVekMP3::AnalyseFile(const std::string& AFileName) {
-    TMp3DataInfo& D = DataInfo;
-    D.FileName = AFileName;
+namespace {
+// FrameSize, ApeSize and Id3Tag are left: they are meaningful only while
+// Valid (Id3Tag only with an ID3v1 tag), and every valid analysis sets them.
+void ResetAnalysis(TMp3DataInfo& D) {
     D.Valid = false;
     D.BitRate = D.SampleRate = D.Layer = D.Padding = D.Id3v1Size = D.Id3v2Size = D.ZeroPadding = 0;
     D.Version = 0.0;
     D.Mono = D.Vbr = false;
     D.LengthMs = 0;
+}
+} // namespace
 
-    int64_t WalkedMs = 0;
-    {
-        TFileStream Source(AFileName, TFileMode::fmOpenRead);
-        D.FileSize = Source.Size();
+void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
+    ResetAnalysis(D);
+    D.FileSize = Source.Size();
 
-        uint8_t H[4] = {0, 0, 0, 0};
+    uint8_t H[4] = {0, 0, 0, 0};
+    Source.SetPosition(0);
+    if (Source.Read(H, 4) < 4) return;
+    if (BytesAre(H, "ID3")) {
+        uint8_t Size[4] = {0, 0, 0, 0};
+        Source.Seek(2, TSeekOrigin::soCurrent);
+        Source.Read(Size, 4);
+        D.Id3v2Size = SyncsafeSize(Size) + 10;
+        Source.SetPosition(D.Id3v2Size);
+        const int64_t First = SkipZeroBytes(Source, D.ZeroPadding);
+        if (First < 0) return;
+        Source.SetPosition(First);
         if (Source.Read(H, 4) < 4) return;
-        if (BytesAre(H, "ID3")) {
-            uint8_t Size[4] = {0, 0, 0, 0};
-            Source.Seek(2, TSeekOrigin::soCurrent);
-            Source.Read(Size, 4);
-            D.Id3v2Size = SyncsafeSize(Size) + 10;
-            Source.SetPosition(D.Id3v2Size);
-            const int64_t First = SkipZeroBytes(Source, D.ZeroPadding);
-            if (First < 0) return;
-            Source.SetPosition(First);
-            if (Source.Read(H, 4) < 4) return;
-        }
-
-        TFrameHeader Frame;
-        if (!DecodeFrameHeader(H, Frame)) return;
-        D.Version = Frame.Version;
-        D.Layer = Frame.Layer;
-        D.BitRate = Frame.BitRate;
-        D.SampleRate = Frame.SampleRate;
-        D.Padding = Frame.Padding;
-        D.FrameSize = Frame.Length;
-        D.Mono = Frame.Mono;
-
-        uint8_t Marker[4] = {0, 0, 0, 0};
-        Source.Seek(32, TSeekOrigin::soCurrent);
-        Source.Read(Marker, 4);
-        D.Vbr = BytesAre(Marker, "Xing");
-        D.Valid = true;
-
-        int64_t ApeAt = D.FileSize - 32;
-        if (D.FileSize >= 128) {
-            Source.SetPosition(D.FileSize - 128);
-            Source.Read(D.Id3Tag.Header, 3);
-            if (BytesAre(reinterpret_cast<const uint8_t*>(D.Id3Tag.Header), "TAG")) {
-                D.Id3v1Size = 128;
-                uint8_t Raw[128] = {0};
-                Source.SetPosition(D.FileSize - 128);
-                Source.Read(Raw, 128);
-                std::memcpy(&D.Id3Tag, Raw, 97);
-                const uint8_t* Comment = Raw + 97;
-                if (Comment[28] == 0) {
-                    std::memcpy(D.Id3Tag.Comment, Comment, 28);
-                    D.Id3Tag.Comment[28] = D.Id3Tag.Comment[29] = 0;
-                    D.Id3Tag.Track = Comment[29];
-                } else {
-                    std::memcpy(D.Id3Tag.Comment, Comment, 30);
-                    D.Id3Tag.Track = 0;
-                }
-                D.Id3Tag.Genre = Raw[127];
-                ApeAt = D.FileSize - 160;
-            }
-        }
-        D.ApeSize = 0;
-        if (ApeAt >= 0) {
-            uint8_t Ape[8] = {0};
-            Source.SetPosition(ApeAt);
-            if (Source.Read(Ape, 8) == 8 && BytesAre(Ape, "APETAGEX")) D.ApeSize = 32;
-        }
-        WalkedMs = MeasureLengthMs(Source);
     }
 
-    if (D.Valid && FMediaPlayer) {
-        FMediaPlayer->SetFileName(D.FileName);
+    TFrameHeader Frame;
+    if (!DecodeFrameHeader(H, Frame)) return;
+    D.Version = Frame.Version;
+    D.Layer = Frame.Layer;
+    D.BitRate = Frame.BitRate;
+    D.SampleRate = Frame.SampleRate;
+    D.Padding = Frame.Padding;
+    D.FrameSize = Frame.Length;
+    D.Mono = Frame.Mono;
+
+    uint8_t Marker[4] = {0, 0, 0, 0};
+    Source.Seek(32, TSeekOrigin::soCurrent);
+    Source.Read(Marker, 4);
+    D.Vbr = BytesAre(Marker, "Xing");
+    D.Valid = true;
+
+    int64_t ApeAt = D.FileSize - 32;
+    if (D.FileSize >= 128) {
+        Source.SetPosition(D.FileSize - 128);
+        Source.Read(D.Id3Tag.Header, 3);
+        if (BytesAre(reinterpret_cast<const uint8_t*>(D.Id3Tag.Header), "TAG")) {
+            D.Id3v1Size = 128;
+            uint8_t Raw[128] = {0};
+            Source.SetPosition(D.FileSize - 128);
+            Source.Read(Raw, 128);
+            std::memcpy(&D.Id3Tag, Raw, 97);
+            const uint8_t* Comment = Raw + 97;
+            if (Comment[28] == 0) {
+                std::memcpy(D.Id3Tag.Comment, Comment, 28);
+                D.Id3Tag.Comment[28] = D.Id3Tag.Comment[29] = 0;
+                D.Id3Tag.Track = Comment[29];
+            } else {
+                std::memcpy(D.Id3Tag.Comment, Comment, 30);
+                D.Id3Tag.Track = 0;
+            }
+            D.Id3Tag.Genre = Raw[127];
+            ApeAt = D.FileSize - 160;
+        }
+    }
+    D.ApeSize = 0;
+    if (ApeAt >= 0) {
+        uint8_t Ape[8] = {0};
+        Source.SetPosition(ApeAt);
+        if (Source.Read(Ape, 8) == 8 && BytesAre(Ape, "APETAGEX")) D.ApeSize = 32;
+    }
+}
+
+void TVekMP3::AnalyseFile(const std::string& AFileName) {
+    DataInfo.FileName = AFileName;
+    ResetAnalysis(DataInfo);
+
+    double WalkedMs = 0.0;
+    {
+        TFileStream Source(AFileName, TFileMode::fmOpenRead);
+        AnalyseLayout(Source, DataInfo);
+        if (!DataInfo.Valid) return;
+        WalkedMs = WalkAudioFrames(Source, DataInfo, nullptr);
+    }
+
+    if (FMediaPlayer) {
+        FMediaPlayer->SetFileName(DataInfo.FileName);
         FMediaPlayer->SetTimeFormat(TMPTimeFormats::tfMilliseconds);
         FMediaPlayer->Open();
         FMediaPlayer->Close();
     }
     // The length is the sum of what a cut of the whole file would write, so
     // that the bar, the marks and the saved piece share one time scale.
-    D.LengthMs = WalkedMs;
-}
-
-int64_t TVekMP3::MeasureLengthMs(TFileStream& Source) const {
-    const int64_t Limit = AudioEnd() - 4;
-    double Elapsed = 0.0;
-    int32_t FrameBytes = 0;
-    double FrameMs = 0.0;
-    Source.SetPosition(FirstFrameOffset());
-    while (Source.Position() < Limit) {
-        CopyFrame(Source, nullptr, AudioEnd(), FrameBytes, FrameMs);
-        Elapsed += FrameMs;
-    }
-    return static_cast<int64_t>(std::trunc(Elapsed));
+    DataInfo.LengthMs = static_cast<int64_t>(std::trunc(WalkedMs));
 }
 
 int64_t TVekMP3::SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -95,6 +96,17 @@ int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, in
                   double& FrameMs);
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs);
 
+// The part of the analysis that needs only the open file: the first frame's
+// header, the ID3v2, ID3v1 and APE tags. Sets every field of Info but
+// FileName and LengthMs.
+void AnalyseLayout(TFileStream& Source, TMp3DataInfo& Info);
+
+// Walks the audio of an analysed file exactly as a cut of the whole file
+// steps through it, calling Visit (when given) with the offset and header of
+// each frame that cut would write. Returns their summed duration in ms.
+using TFrameVisitor = std::function<void(int64_t Offset, const TFrameHeader& Frame)>;
+double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFrameVisitor& Visit);
+
 class TVekMP3 {
 public:
     // Analyses AFileName when it names an existing file. The engine owns the
@@ -120,7 +132,6 @@ public:
 private:
     int64_t SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
-    int64_t MeasureLengthMs(TFileStream& Source) const;
     int64_t FirstFrameOffset() const { return int64_t(DataInfo.Id3v2Size) + DataInfo.ZeroPadding; }
     int64_t AudioEnd() const { return DataInfo.FileSize - DataInfo.Id3v1Size - DataInfo.ApeSize; }
 

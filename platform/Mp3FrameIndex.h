@@ -1,15 +1,7 @@
-// The media player's frame index: the audio frames of an MP3 file in the
-// order and with the durations that the engine's frame walk gives them, so
-// that the player's time scale is the engine's (the length the engine
-// measures, the frame a cut from a time starts with).
-//
-// The walk is the engine's: from
-// the first frame (after an ID3v2 tag and the zero bytes behind it) to the end
-// of the audio (before an ID3v1 tag and an APE footer); a frame header is a
-// 0xFF byte whose codes have table entries; information frames (Xing/Info at
-// the side-information offset, VBRI at 36) count nothing; an ID3v2 tag in the
-// stream is stepped over; four bytes that begin nothing are dropped; a frame
-// running past the end of the audio ends the walk.
+// The media player's frame index: the audio frames of an MP3 file as the
+// engine's frame walk finds them, with their start times summed as the engine
+// sums them, so that the player's time scale is the engine's (the length the
+// engine measures, the frame a cut from a time starts with).
 #pragma once
 
 #include <cstdint>
