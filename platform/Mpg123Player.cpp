@@ -94,7 +94,9 @@ void TMpg123Player::Open() {
         FIndex = std::make_shared<const TMp3FrameIndex>(TMp3FrameIndex::Build(*Stream));
         FIndexKey = SameFile ? Key : TFileKey();
     }
-    FSink->Prepare();  // raises the device error
+    // The sound device is opened by Play, not here: the analysis opens the
+    // player for every file, and a machine without sound must still be able
+    // to open, measure and cut files.
     FStream = std::move(Stream);
     FOpen = true;
     FStartMs = 0;

@@ -207,22 +207,22 @@ TEST(RangePlayback, ModeAndPositionMayBeAskedWhileThePlayerRuns) {
     EXPECT_GT(Polls, 100);
 }
 
-TEST(MediaPlayerErrors, AnOutputThatCannotBeOpenedRaisesTheDeviceErrorNamingTheCause) {
+// Without a working sound output files still open, measure and cut; only
+// playing raises the device error, and it names the cause.
+TEST(MediaPlayerErrors, AnOutputThatCannotBeOpenedFailsPlayNotTheAnalysis) {
     TAudioOutput Output;
     Output.Kind = TAudioOutputKind::Auto;
     Output.Drivers = "no-such-driver";
     TVekMP3 Engine(std::string(), CreateMediaPlayer(Output));
+    Engine.AnalyseFile(Fixture("mono.mp3"));
+    EXPECT_TRUE(Engine.DataInfo.Valid);
+    EXPECT_GT(Engine.DataInfo.LengthMs, 0);
     try {
-        Engine.AnalyseFile(Fixture("mono.mp3"));
+        Engine.PlayRange(0, 500);
         FAIL() << "no device error";
     } catch (const EMediaPlayerError& E) {
         EXPECT_NE(std::string(E.what()).find("no-such-driver"), std::string::npos) << E.what();
     }
-    // Valid is already set and the length is 0.
-    EXPECT_TRUE(Engine.DataInfo.Valid);
-    EXPECT_EQ(Engine.DataInfo.LengthMs, 0);
-    EXPECT_THROW(Engine.PlayRange(0, 500), EMediaPlayerError);
-    EXPECT_FALSE(Engine.IsStopped());
     EXPECT_EQ(Engine.GetPlayPosition(), -1);
 }
 
