@@ -71,11 +71,14 @@ int InformationOffset(const TFrameHeader& Frame) {
     return Frame.Mono ? 13 : 21;
 }
 
-// Bytes 0..39 of the frame (header included) are in Head; fewer at the end of the file.
+// Bytes 0..39 of the frame (header included) are in Head; fewer at the end of
+// the file. A marker counts only inside the frame itself: bytes beyond a short
+// frame belong to the next one.
 bool IsInformationFrame(const TFrameHeader& Frame, const uint8_t Head[40]) {
     const int Offset = InformationOffset(Frame);
-    if (BytesAre(Head + Offset, "Xing") || BytesAre(Head + Offset, "Info")) return true;
-    return BytesAre(Head + 36, "VBRI");
+    if (Offset + 4 <= Frame.Length && (BytesAre(Head + Offset, "Xing") || BytesAre(Head + Offset, "Info")))
+        return true;
+    return 40 <= Frame.Length && BytesAre(Head + 36, "VBRI");
 }
 
 // Reads up to 40 bytes from the stream's position; unread bytes stay zero.

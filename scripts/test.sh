@@ -14,3 +14,6 @@ cmake --build build -j "$JOBS"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSEGMORA_SANITIZE=ON -DSEGMORA_GUI=OFF >/dev/null
 cmake --build build-asan -j "$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$JOBS")
+
+# A short fuzz run of the engine over the seed corpus (clang's libFuzzer).
+fuzz/run-fuzz-smoke.sh

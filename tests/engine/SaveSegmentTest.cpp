@@ -198,6 +198,24 @@ INSTANTIATE_TEST_SUITE_P(
                     TInfoCase{"XingAt13OfMpeg2Stereo", Mpeg2Stereo, "Xing", 13, false}),
     [](const testing::TestParamInfo<TInfoCase>& I) { return std::string(I.param.Name); });
 
+// A 24-byte frame (MPEG 2, 8 kbit/s, 24 kHz) is too short to hold a record of
+// its own: "VBRI" 36 bytes from its start belongs to the next frame's audio.
+TEST_F(SaveSegmentTest, MarkersBeyondAShortFrameDoNotMakeItAnInformationFrame) {
+    TFrameKind Short;
+    Short.VersionCode = Mpeg2;
+    Short.BitRateKbps = 8;
+    Short.SampleRate = 24000;
+    ASSERT_EQ(FrameLength(Short), 24);
+    Bytes Next = Frame(Short, 0x22);
+    Next.replace(12, 4, "VBRI");
+    const Bytes Audio = Frame(Short) + Next + Frames(Short, 4);
+    Load(Audio);
+    EXPECT_EQ(Engine.DataInfo.LengthMs, int64_t(6 * FrameMs(Short)));
+    const TSaved S = SaveAll();
+    EXPECT_EQ(S.ByteCount, int64_t(Audio.size()));
+    EXPECT_EQ(S.Output, Audio);
+}
+
 TEST_F(SaveSegmentTest, InformationFrameAheadOfTheWorkedExample) {
     const Bytes Audio = Cbr128Frames(100);
     Load(InformationFrame(Cbr128(), "Info", 36) + Audio);
