@@ -17,9 +17,11 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
+#include <utility>
 
 #include "IniFile.h"
 #include "LocaleServices.h"
+#include "Mpg123Player.h"
 #include "TagRecord.h"
 #include "TimeCode.h"
 
@@ -36,10 +38,16 @@ const QColor EndColour(255, 0, 0);
 const QString ZeroTimeCode = QStringLiteral("000:00:00.000");
 const QString SettingsName = QStringLiteral("Segmora.ini");
 
-// The player the engine measures and plays through; none yet, so the
-// engine measures lengths from the frames and plays nothing.
+TMediaPlayerMaker& PlayerMaker() {
+    static TMediaPlayerMaker Maker;
+    return Maker;
+}
+
+// The player the engine measures and plays through: the sound device,
+// unless a silent one has been put in its place.
 std::unique_ptr<TMediaPlayer> NewMediaPlayer() {
-    return nullptr;
+    if (PlayerMaker()) return PlayerMaker()();
+    return CreateMediaPlayer();
 }
 
 // Rounds to the nearest integer, an exact half to the even neighbour.
@@ -166,6 +174,10 @@ TImage* NewImage(QWidget* Parent, const char* Name, int Left, int Top, int Width
 }
 
 } // namespace
+
+TMediaPlayerMaker SetMediaPlayerMaker(TMediaPlayerMaker Maker) {
+    return std::exchange(PlayerMaker(), std::move(Maker));
+}
 
 TFrmMP3Editor::TFrmMP3Editor(QWidget* Parent) : QWidget(Parent) {
     setObjectName(QStringLiteral("FrmMP3Editor"));
@@ -404,6 +416,16 @@ void TFrmMP3Editor::ConnectHandlers() {
     connect(ImageEnd, &TImage::MouseMove, this, Guard(this, &TFrmMP3Editor::ImageEndMouseMove));
     connect(ImageEnd, &TImage::MouseUp, this, Guard(this, &TFrmMP3Editor::ImageEndMouseUp));
     connect(TrackBarPos, &TTrackBar::Change, this, Guard(this, &TFrmMP3Editor::TrackBarPosChange));
+    connect(BtnSaveMp3, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnSaveMp3Click(BtnSaveMp3); }); });
+    connect(BtnPlayStart, &QAbstractButton::clicked, this,
+            [this] { RunHandler([this] { BtnPlayStartClick(BtnPlayStart); }); });
+    for (TMenuItem* Item : {PM_Play, PM_FromStart, PM_FromEnd})
+        connect(Item, &TMenuItem::Click, this, Guard(this, &TFrmMP3Editor::PM_PlayClick));
+    connect(BtnStop, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnStopClick(BtnStop); }); });
+    connect(TimerPos, &QTimer::timeout, this, [this] { RunHandler([this] { TimerPosTimer(TimerPos); }); });
+    connect(BtnSetStart, &QAbstractButton::clicked, this,
+            [this] { RunHandler([this] { BtnSetStartClick(BtnSetStart); }); });
+    connect(BtnSetEnd, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnSetEndClick(BtnSetEnd); }); });
     connect(RzBmpButton1, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { RzBmpButton1Click(RzBmpButton1); }); });
     connect(RzBmpButton2, &QAbstractButton::clicked, this,
@@ -456,6 +478,8 @@ void TFrmMP3Editor::WMShowWindow([[maybe_unused]] bool Show) {}
 void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {}
 
 void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
+    // A tick after this would ask a released engine for its position.
+    TimerPos->SetEnabled(false);
     Mp3Engine.reset();
     TIniFile Settings((AppPath + SettingsName).toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
@@ -572,6 +596,13 @@ void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
     if (!OpenDialog1->Execute(this)) return;
     const QString FileName = OpenDialog1->FileName;
 
+    // A new file is never analysed under a running playback: the old one would
+    // play on behind controls cleared for the new file, or end unnoticed and
+    // leave the stop button and the timer waiting. Stopped here, the window is
+    // idle whatever the analysis then finds.
+    Mp3Engine->StopPlay();
+    TimerPos->SetEnabled(false);
+
     Label25->SetCaption(Ms_Opening);
     PanelState->show();
     PanelState->raise();
@@ -666,6 +697,65 @@ void TFrmMP3Editor::RzCheckBox1Click(QWidget*) {
 QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
     if (Size < 1024) return QStringLiteral("1 KB");
     return FormatNumber0(static_cast<double>(Size) / 1024.0) + QStringLiteral(" KB");
+}
+
+// ------------------------------------------------------------------ saving the segment
+
+// The use counter that may show the sponsor window in place of a save. There
+// is none yet, so every click goes on to save.
+bool TFrmMP3Editor::SponsorShowIfDue(bool) {
+    return false;
+}
+
+void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
+    if (SponsorShowIfDue(false)) return;
+    if (!(StartTime < EndTime)) {
+        MessageBox(this, Ms_ClipErr, Ms_Info, TMsgIcon::Information);
+        return;
+    }
+    // No name is offered: the dialog keeps the one chosen last time.
+    if (!SaveDialog1->Execute(this)) return;
+    const QString FileName = SaveDialog1->FileName;
+    if (SameFileNameIgnoringCase(FileName.toStdString(), Mp3Engine->DataInfo.FileName)) {
+        MessageBox(this, Ms_NotSaveName + FileName, Ms_Info, TMsgIcon::Information);
+        return;
+    }
+
+    Label25->SetCaption(Ms_Waiting);
+    PanelState->show();
+    PanelState->raise();
+    QCoreApplication::processEvents();
+    // An error while cutting goes on to the error report; the panel must not
+    // stay over the window after it.
+    struct THidePanel {
+        TPanel* Panel;
+        ~THidePanel() { Panel->hide(); }
+    } HidePanel{PanelState};
+
+    // The engine reads the source while nothing else holds it.
+    Mp3Engine->StopPlay();
+
+    // All zero, "TAG" included, means no tag.
+    TId3v1Tag Tag{};
+    if (RzCheckBox1->isChecked()) {
+        const int CodePage = SystemAnsiCodePage();
+        auto Ansi = [CodePage](const TEdit* Edit) { return Utf8ToAnsi(Edit->text().toStdString(), CodePage); };
+        TTagTexts Texts;
+        Texts.Title = Ansi(RzEdit1);
+        Texts.Artist = Ansi(RzEdit2);
+        Texts.Album = Ansi(RzEdit3);
+        Texts.Year = Ansi(RzEdit6);
+        Texts.Track = Ansi(RzEdit5);
+        Texts.Comment = Ansi(RzEdit7);
+        Texts.GenreIndex = RzComboBox1->currentIndex();
+        Tag = MakeTagRecord(Texts, [CodePage](unsigned char Byte) { return IsLeadByte(Byte, CodePage); });
+    }
+
+    int64_t ByteCount = 0, DurationMs = 0;
+    const bool Saved = Mp3Engine->SaveSegment(static_cast<int32_t>(StartTime), static_cast<int32_t>(EndTime),
+                                              FileName.toStdString(), Tag, ByteCount, DurationMs);
+    PanelState->hide();
+    if (!Saved) MessageBox(this, Ms_NotSave, Ms_Error, TMsgIcon::Error);
 }
 
 // ------------------------------------------------------------------ time codes
@@ -841,6 +931,87 @@ void TFrmMP3Editor::ImageEndMouseUp(QWidget* Sender, Qt::MouseButton, Qt::Keyboa
 
 void TFrmMP3Editor::TrackBarPosChange(QWidget*) {
     Label1->SetCaption(MsToTimeCode(TrackBarPos->Position()));
+}
+
+// ------------------------------------------------------------------ playback
+
+void TFrmMP3Editor::BtnPlayStartClick(QObject*) {
+    PM_PlayClick(PM_Play);
+}
+
+void TFrmMP3Editor::PM_PlayClick(QObject* Sender) {
+    switch (TagOf(Sender)) {
+    case 0: PlayFromCurrent(); break;
+    case 1: PlayFromStart(); break;
+    case 2: PlayFromEnd(); break;
+    default: break;
+    }
+}
+
+void TFrmMP3Editor::PlayFromCurrent() {
+    PlayFrom(TrackBarPos->Position(), false);
+}
+
+void TFrmMP3Editor::PlayFromStart() {
+    PlayFrom(StartTime, true);
+}
+
+void TFrmMP3Editor::PlayFromEnd() {
+    PlayFrom(EndTime, true);
+}
+
+// Playback always runs to the end of the file, past the end mark. A device
+// error leaves PlayRange before any control has been switched, so the window
+// stays idle behind the error report.
+void TFrmMP3Editor::PlayFrom(int64_t From, bool MoveBar) {
+    if (From >= Mp3Engine->DataInfo.LengthMs) return;
+    if (!Mp3Engine->PlayRange(From, TrackBarPos->Max())) return;
+    TrackBarPos->setEnabled(false);
+    BtnSetStart->setEnabled(false);
+    BtnSetEnd->setEnabled(false);
+    BtnPlayStart->setEnabled(false);
+    BtnPlay2->setEnabled(false);
+    BtnStop->setEnabled(true);
+    BtnSaveMp3->setEnabled(false);
+    if (MoveBar) TrackBarPos->SetPosition(static_cast<int32_t>(From));
+    TimerPos->SetEnabled(true);
+}
+
+void TFrmMP3Editor::ShowIdle() {
+    TrackBarPos->setEnabled(true);
+    BtnSetStart->setEnabled(true);
+    BtnSetEnd->setEnabled(true);
+    BtnPlayStart->setEnabled(true);
+    BtnPlay2->setEnabled(true);
+    BtnStop->setEnabled(false);
+    BtnSaveMp3->setEnabled(true);
+}
+
+// The bar keeps the last position a tick showed, so playing from the current
+// position afterwards resumes about there.
+void TFrmMP3Editor::BtnStopClick(QObject*) {
+    Mp3Engine->StopPlay();
+    TimerPos->SetEnabled(false);
+    ShowIdle();
+}
+
+void TFrmMP3Editor::TimerPosTimer(QObject*) {
+    if (Mp3Engine->IsStopped()) {
+        TimerPos->SetEnabled(false);
+        ShowIdle();
+    }
+    const int64_t P = Mp3Engine->GetPlayPosition();
+    if (P >= 0) TrackBarPos->SetPosition(static_cast<int32_t>(P));
+}
+
+// Written as the user would type it, so that the edit's change handler keeps
+// the mark in its bounds and moves the marker.
+void TFrmMP3Editor::BtnSetStartClick(QObject*) {
+    RzMaskEdit1->SetText(Label1->text());
+}
+
+void TFrmMP3Editor::BtnSetEndClick(QObject*) {
+    RzMaskEdit2->SetText(Label1->text());
 }
 
 // ------------------------------------------------------------------ window chrome

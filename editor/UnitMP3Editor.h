@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -145,6 +146,9 @@ public:
     void RzCheckBox1Click(QWidget* Sender);
     QString FormatFileSize(int64_t Size) const;
 
+    // ---- saving the segment ----
+    void BtnSaveMp3Click(QObject* Sender);
+
     // ---- time codes ----
     QString MsToTimeCode(int64_t Ms) const;
     QString NormalizeTimeCode(const QString& Text) const;
@@ -163,6 +167,17 @@ public:
     void ImageEndMouseUp(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void TrackBarPosChange(QWidget* Sender);
 
+    // ---- playback ----
+    void BtnPlayStartClick(QObject* Sender);
+    void PM_PlayClick(QObject* Sender);
+    void PlayFromCurrent();
+    void PlayFromStart();
+    void PlayFromEnd();
+    void BtnStopClick(QObject* Sender);
+    void TimerPosTimer(QObject* Sender);
+    void BtnSetStartClick(QObject* Sender);
+    void BtnSetEndClick(QObject* Sender);
+
     // ---- window chrome ----
     void RzBmpButton1Click(QObject* Sender);
     void RzBmpButton2Click(QObject* Sender);
@@ -178,9 +193,18 @@ private:
     void MarkMouseDown(TMarkDrag& Mark, QWidget* Sender, Qt::MouseButton Button, int X, int Y);
     void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void SetEditText(TMaskEdit* Edit, const QString& Text);
+    bool SponsorShowIfDue(bool Forced);
+    void PlayFrom(int64_t From, bool MoveBar);
+    void ShowIdle();
     bool FPlaced = false;
     bool FClosed = false;
 };
+
+// How the window makes the media player its engine measures and plays
+// through: by default one on the sound device. Tests put a silent one in its
+// place. Returns the maker that was in place; an empty one restores the default.
+using TMediaPlayerMaker = std::function<std::unique_ptr<TMediaPlayer>()>;
+TMediaPlayerMaker SetMediaPlayerMaker(TMediaPlayerMaker Maker);
 
 // ---- unit variables ----
 // Folder of the program file, ending in "/"; every file beside the program

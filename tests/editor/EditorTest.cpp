@@ -17,6 +17,7 @@
 
 #include "FormControls.h"
 #include "FormServices.h"
+#include "Mpg123Player.h"
 #include "UnitMP3Editor.h"
 
 namespace {
@@ -135,6 +136,8 @@ private slots:
         QVERIFY(Files.isValid());
         QApplication::setQuitOnLastWindowClosed(false);
         InstallFontSubstitutes();
+        // Opening a file opens the player, and a test machine may have no sound.
+        SetMediaPlayerMaker([] { return CreateMediaPlayer(TAudioOutputKind::Null); });
         SetMessageBoxHook([this](const QString& Text, const QString& Caption, TMsgIcon Icon) {
             Boxes.push_back({Text, Caption, Icon});
         });
