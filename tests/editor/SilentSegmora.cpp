@@ -1,0 +1,19 @@
+// The program's window with the silent real-time output in place of the
+// sound device, for trying it by hand where there is no sound.
+#include <QApplication>
+
+#include "FormServices.h"
+#include "Mpg123Player.h"
+#include "UnitMP3Editor.h"
+
+int main(int argc, char* argv[]) {
+    QApplication Application(argc, argv);
+    SetApplicationTitle(QStringLiteral("Segmora"));
+    InstallFontSubstitutes();
+    SetMediaPlayerMaker([] { return CreateMediaPlayer(TAudioOutputKind::Null); });
+
+    TFrmMP3Editor Editor;
+    FrmMP3Editor = &Editor;
+    Editor.show();
+    return Application.exec();
+}
