@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build with
-# the window program, then the engine, platform and CLI tests again under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# the window program, a short fuzz run of the engine, then the engine,
+# platform, player and CLI tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,9 +12,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
 
+# A short fuzz run of the engine over the seed corpus (clang's libFuzzer).
+fuzz/run-fuzz-smoke.sh
+
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSEGMORA_SANITIZE=ON -DSEGMORA_GUI=OFF >/dev/null
 cmake --build build-asan -j "$JOBS"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j "$JOBS")
-
-# A short fuzz run of the engine over the seed corpus (clang's libFuzzer).
-fuzz/run-fuzz-smoke.sh
