@@ -119,6 +119,15 @@ TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame) {
 
 bool DecodeFrameHeader(const uint8_t H[4], TFrameHeader& Frame) {
     if (H[0] != 0xFF) return false;
+    // Consecutive frames nearly always share their header bytes, and the walk
+    // over a long file decodes every one of them: reuse the last result.
+    thread_local uint32_t LastKey = 0;
+    thread_local TFrameHeader Last;
+    const uint32_t Key = 0xFF000000u | (uint32_t(H[1]) << 16) | (uint32_t(H[2]) << 8) | H[3];
+    if (Key == LastKey) {
+        Frame = Last;
+        return true;
+    }
     const int VersionCode = (H[1] >> 3) & 3;
     const int LayerCode = (H[1] >> 1) & 3;
     const int BitRateIndex = (H[2] >> 4) & 15;
@@ -141,6 +150,8 @@ bool DecodeFrameHeader(const uint8_t H[4], TFrameHeader& Frame) {
     Frame.Length = static_cast<int32_t>(std::trunc(Frame.Samples / 8.0 * Frame.BitRate * 1000 / Frame.SampleRate)) +
                    Frame.Padding;
     Frame.DurationMs = Frame.Samples * 1000.0 / Frame.SampleRate;
+    LastKey = Key;
+    Last = Frame;
     return true;
 }
 
