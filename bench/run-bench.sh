@@ -54,7 +54,7 @@ OUT=$SCRATCH/out
 rm -f "$OUT"/*
 
 # --- sources: 60 minutes of tones and noise, CBR 128 kbit/s and VBR -V 2 ---
-# Encoded in one go (about two minutes, once), so that each file is one valid
+# Encoded in one go (a few minutes, once), so that each file is one valid
 # stream with the encoder's own Info/Xing frame, as users' files are.
 synth() {  # 60 minutes, 44.1 kHz stereo: sweeps on the left, noise on the right, slow tremolo
     sox -R -D -n -r 44100 -c 2 -b 16 -t wav - synth 3600 sine 200-2000 pinknoise tremolo 0.7 60 2>/dev/null

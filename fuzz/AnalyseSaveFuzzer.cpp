@@ -16,13 +16,6 @@
 //  - analysing a new file again gives back the DurationMs the save reported
 //    (unless its last bytes happen to read as a tag);
 //  - every step of the walks moves forward: a hang shows up as a timeout.
-//
-// A finding already reported can be let through while it is being mended,
-// so that a long run goes on looking for others: SEGMORA_FUZZ_KNOWN holds a
-// comma-separated list of the names below.
-//   short-frame-marker  a frame shorter than 40 bytes is taken for an
-//                       information frame by the bytes that follow it, so
-//                       the new file measures shorter than DurationMs
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -55,18 +48,6 @@ std::string SourceName, TargetName, SymlinkName, HardlinkName, DotName;
 
 void Check(bool Condition, const char* What, const std::string& Detail = std::string()) {
     if (!Condition) Fail(What, Detail);
-}
-
-bool Known(const char* Name) {
-    static const std::string List = std::getenv("SEGMORA_FUZZ_KNOWN") ? std::getenv("SEGMORA_FUZZ_KNOWN") : "";
-    const std::string Item = Name;
-    size_t At = 0;
-    while (At <= List.size()) {
-        const size_t End = std::min(List.find(',', At), List.size());
-        if (List.compare(At, End - At, Item) == 0) return true;
-        At = End + 1;
-    }
-    return false;
 }
 
 void RemoveWorkDir() {
@@ -134,19 +115,6 @@ std::string Join(const std::vector<std::string>& Names) {
 bool BytesAt(const std::vector<uint8_t>& Bytes, int64_t At, const char* Text) {
     const auto Len = static_cast<int64_t>(std::strlen(Text));
     return At >= 0 && At + Len <= static_cast<int64_t>(Bytes.size()) && std::memcmp(Bytes.data() + At, Text, Len) == 0;
-}
-
-// True when the new file's audio (whole frames from its start) holds a frame
-// too short to carry an information record of its own.
-bool HasShortFrame(const std::vector<uint8_t>& Out, int64_t AudioEnd) {
-    int64_t At = 0;
-    while (At + 4 <= AudioEnd) {
-        TFrameHeader Frame;
-        if (!DecodeFrameHeader(Out.data() + At, Frame)) return false;
-        if (Frame.Length < 40) return true;
-        At += Frame.Length;
-    }
-    return false;
 }
 
 std::string Describe(int32_t StartMs, int32_t EndMs, bool Tagged) {
@@ -241,7 +209,6 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     const bool LooksTagged = !Tag && BytesAt(Out, AudioEnd - 128, "TAG");
     const bool LooksApe = BytesAt(Out, AudioEnd - 32, "APETAGEX");
     if (LooksTagged || LooksApe) return;
-    if (Known("short-frame-marker") && HasShortFrame(Out, AudioEnd)) return;
 
     const TMp3DataInfo Saved = Info;
     Engine.AnalyseFile(TargetName);
