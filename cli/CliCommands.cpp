@@ -38,9 +38,13 @@ std::string VersionText(double Version) {
 std::string FileSizeText(int64_t Size) {
     if (Size < 1024) return "1 KB";
     const auto Kb = static_cast<int64_t>(std::llround(static_cast<double>(Size) / 1024.0));
-    std::string Digits = std::to_string(Kb);
-    for (int I = static_cast<int>(Digits.size()) - 3; I > 0; I -= 3) Digits.insert(static_cast<size_t>(I), ",");
-    return Digits + " KB";
+    const std::string Digits = std::to_string(Kb);
+    std::string Grouped;
+    for (size_t I = 0; I < Digits.size(); ++I) {
+        if (I > 0 && (Digits.size() - I) % 3 == 0) Grouped += ',';
+        Grouped += Digits[I];
+    }
+    return Grouped + " KB";
 }
 
 const char* GenreName(uint8_t Genre) { return Genre < Id3Genres.size() ? Id3Genres[Genre] : nullptr; }
@@ -152,6 +156,14 @@ bool SameTarget(const std::string& Source, const std::string& Target) {
     return FileIdentityOf(Source, A) && FileIdentityOf(Target, B) && A == B;
 }
 
+// A cut needs where the audio lies, not how long it is: skip the length walk
+// over every frame that a full analysis makes.
+void AnalyseForCut(TVekMP3& Engine, const std::string& Source) {
+    TFileStream Stream(Source, TFileMode::fmOpenRead);
+    Engine.DataInfo.FileName = Source;
+    AnalyseLayout(Stream, Engine.DataInfo);
+}
+
 TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
     TId3v1Tag Tag{};
     if (!Options.Tag) return Tag;
@@ -202,7 +214,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     bool Result = false;
     int64_t ByteCount = 0, DurationMs = 0;
     try {
-        Engine.AnalyseFile(Options.Source);
+        AnalyseForCut(Engine, Options.Source);
         Result = Engine.SaveSegment(StartMs, EndMs, Options.Target, TagFromOptions(Options, Genre, CodePage),
                                     ByteCount, DurationMs);
     } catch (const std::exception& E) {

@@ -440,7 +440,9 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     if (!Temporary.Created()) return false;
     std::unique_ptr<TFileStream> Target;
     try {
-        Target = std::make_unique<TFileStream>(Temporary.Name(), TFileMode::fmCreate);
+        // The temporary file is new and empty: truncating it again would make
+        // the file system write the whole piece back at close.
+        Target = std::make_unique<TFileStream>(Temporary.Name(), TFileMode::fmOpenReadWrite);
     } catch (const EStreamError&) {
         return false;
     }

@@ -57,9 +57,11 @@ bool FileExists(const std::string& FileName) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
-    : FFileName(FileName), FWritable(Mode == TFileMode::fmCreate), FBuffer(BufferSize) {
-    const int Flags = FWritable ? (O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC) : (O_RDONLY | O_CLOEXEC);
-    const char* Verb = FWritable ? "Cannot create file" : "Cannot open file";
+    : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead), FBuffer(BufferSize) {
+    int Flags = O_RDONLY | O_CLOEXEC;
+    if (Mode == TFileMode::fmCreate) Flags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
+    if (Mode == TFileMode::fmOpenReadWrite) Flags = O_RDWR | O_CLOEXEC;
+    const char* Verb = Mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file";
     FHandle = ::open(FileName.c_str(), Flags, 0666);
     if (FHandle < 0)
         throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(errno));

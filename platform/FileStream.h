@@ -33,6 +33,7 @@ public:
 enum class TFileMode {
     fmOpenRead,       // existing file, read only
     fmCreate,         // create or truncate, read and write
+    fmOpenReadWrite,  // existing file, read and write, kept as it is
 };
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
