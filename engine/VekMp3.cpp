@@ -318,23 +318,28 @@ void TVekMP3::AnalyseFile(const std::string& AFileName) {
     DataInfo.FileName = AFileName;
     ResetAnalysis(DataInfo);
 
+    // The length is the sum of what a cut of the whole file would write, so
+    // that the bar, the marks and the saved piece share one time scale. The
+    // player indexes the file with that very walk, so with a player its
+    // length is taken, and the file is not walked twice.
     double WalkedMs = 0.0;
     {
         TFileStream Source(AFileName, TFileMode::fmOpenRead);
         AnalyseLayout(Source, DataInfo);
         if (!DataInfo.Valid) return;
-        WalkedMs = WalkAudioFrames(Source, DataInfo, nullptr);
+        if (!FMediaPlayer) WalkedMs = WalkAudioFrames(Source, DataInfo, nullptr);
     }
 
     if (FMediaPlayer) {
         FMediaPlayer->SetFileName(DataInfo.FileName);
         FMediaPlayer->SetTimeFormat(TMPTimeFormats::tfMilliseconds);
         FMediaPlayer->Open();
+        const int32_t Length = FMediaPlayer->Length();
         FMediaPlayer->Close();
+        DataInfo.LengthMs = Length;
+    } else {
+        DataInfo.LengthMs = static_cast<int64_t>(std::trunc(WalkedMs));
     }
-    // The length is the sum of what a cut of the whole file would write, so
-    // that the bar, the marks and the saved piece share one time scale.
-    DataInfo.LengthMs = static_cast<int64_t>(std::trunc(WalkedMs));
 }
 
 int64_t TVekMP3::SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs) {
