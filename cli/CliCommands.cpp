@@ -1,4 +1,4 @@
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
 #include <nlohmann/json.hpp>
 
@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "FileStream.h"
-#include "LocaleServices.h"
-#include "TagRecord.h"
-#include "TimeCode.h"
-#include "VekMp3.h"
+#include "platform/FileStream.h"
+#include "platform/LocaleServices.h"
+#include "engine/TagRecord.h"
+#include "engine/TimeCode.h"
+#include "engine/VekMp3.h"
 
 namespace SegmoraCli {
 

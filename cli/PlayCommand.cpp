@@ -1,6 +1,6 @@
 // segmora-cli play: plays a range of a file through the engine as the
 // editor does, polling the position about four times a second.
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,9 +8,9 @@
 #include <csignal>
 #include <thread>
 
-#include "Mpg123Player.h"
-#include "TimeCode.h"
-#include "VekMp3.h"
+#include "player/Mpg123Player.h"
+#include "engine/TimeCode.h"
+#include "engine/VekMp3.h"
 
 namespace SegmoraCli {
 

@@ -3,7 +3,7 @@
 
 #include <iostream>
 
-#include "CliCommands.h"
+#include "cli/CliCommands.h"
 
 using namespace SegmoraCli;
 

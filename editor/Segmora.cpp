@@ -1,8 +1,8 @@
 // The program's entry: one application, one editor window, the message loop.
 #include <QApplication>
 
-#include "FormServices.h"
-#include "UnitMP3Editor.h"
+#include "widgets/FormServices.h"
+#include "editor/UnitMP3Editor.h"
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);

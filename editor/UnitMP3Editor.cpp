@@ -1,4 +1,4 @@
-#include "UnitMP3Editor.h"
+#include "editor/UnitMP3Editor.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -19,11 +19,11 @@
 #include <limits>
 #include <utility>
 
-#include "IniFile.h"
-#include "LocaleServices.h"
-#include "Mpg123Player.h"
-#include "TagRecord.h"
-#include "TimeCode.h"
+#include "platform/IniFile.h"
+#include "platform/LocaleServices.h"
+#include "player/Mpg123Player.h"
+#include "engine/TagRecord.h"
+#include "engine/TimeCode.h"
 
 QString AppPath;
 uint8_t LangIndex = 0;

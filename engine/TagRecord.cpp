@@ -1,4 +1,4 @@
-#include "TagRecord.h"
+#include "engine/TagRecord.h"
 
 #include <algorithm>
 #include <charconv>

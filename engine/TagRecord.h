@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "VekMp3.h"
+#include "engine/VekMp3.h"
 
 using TLeadByteTest = std::function<bool(unsigned char)>;
 

@@ -1,4 +1,4 @@
-#include "TimeCode.h"
+#include "engine/TimeCode.h"
 
 #include <cctype>
 #include <charconv>

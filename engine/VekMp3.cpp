@@ -1,4 +1,4 @@
-#include "VekMp3.h"
+#include "engine/VekMp3.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
+
+#include "platform/TargetFile.h"
 
 const int32_t BitRates[2][3][14] = {
     {
@@ -370,60 +370,6 @@ void TVekMP3::WriteTag(TFileStream& Target, TId3v1Tag Id3Tag) {
     Target.WriteBuffer(&Id3Tag.Genre, 1);
 }
 
-namespace {
-
-// The temporary file a save writes before it replaces the target; removed
-// unless the save succeeds.
-class TTemporaryTarget {
-public:
-    explicit TTemporaryTarget(const std::string& Target) {
-        // The new file takes the mode the replaced one had, or the usual
-        // mode of a new file, not the private mode of a temporary file.
-        struct stat Existing {};
-        mode_t Mode;
-        if (::stat(Target.c_str(), &Existing) == 0) {
-            Mode = Existing.st_mode & 07777;
-        } else {
-            const mode_t Mask = ::umask(0);
-            ::umask(Mask);
-            Mode = 0666 & ~Mask;
-        }
-        std::string Pattern = Target + ".segmora-XXXXXX";
-        std::vector<char> Name(Pattern.begin(), Pattern.end());
-        Name.push_back('\0');
-        const int Fd = ::mkstemp(Name.data());
-        if (Fd < 0) return;
-        ::fchmod(Fd, Mode);
-        ::close(Fd);
-        FName = Name.data();
-    }
-    ~TTemporaryTarget() {
-        if (!FName.empty()) ::unlink(FName.c_str());
-    }
-    bool Created() const { return !FName.empty(); }
-    const std::string& Name() const { return FName; }
-    bool MoveTo(const std::string& Target) {
-        if (::rename(FName.c_str(), Target.c_str()) != 0) return false;
-        FName.clear();
-        return true;
-    }
-
-private:
-    std::string FName;
-};
-
-// Where the bytes of AFileName really go: a symbolic link is written through,
-// so that the link stays and the file it names is replaced.
-std::string ResolvedTarget(const std::string& AFileName) {
-    char* Real = ::realpath(AFileName.c_str(), nullptr);
-    if (!Real) return AFileName;
-    std::string Result(Real);
-    std::free(Real);
-    return Result;
-}
-
-} // namespace
-
 bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
                           int64_t& ByteCount, int64_t& DurationMs) {
     if (!FileExists(DataInfo.FileName) || !DataInfo.Valid) return false;
@@ -435,22 +381,9 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     TFileIdentity TargetId;
     if (FileIdentityOf(AFileName, TargetId) && TargetId == Source->Identity()) return false;
 
-    struct stat TargetStat {};
-    if (AFileName.empty() || (::stat(AFileName.c_str(), &TargetStat) == 0 && S_ISDIR(TargetStat.st_mode)))
-        return false;
-    const std::string FinalName = ResolvedTarget(AFileName);
-    // A file we may not write stays as it is, as if we had opened it for writing.
-    if (FileExists(FinalName) && ::access(FinalName.c_str(), W_OK) != 0) return false;
-    TTemporaryTarget Temporary(FinalName);
-    if (!Temporary.Created()) return false;
-    std::unique_ptr<TFileStream> Target;
-    try {
-        // The temporary file is new and empty: truncating it again would make
-        // the file system write the whole piece back at close.
-        Target = std::make_unique<TFileStream>(Temporary.Name(), TFileMode::fmOpenReadWrite);
-    } catch (const EStreamError&) {
-        return false;
-    }
+    TTargetFile Output(AFileName);
+    if (!Output.Ready()) return false;
+    TFileStream* Target = &Output.Stream();
 
     Source->SetPosition(FirstFrameOffset());
     if (StartMs > 0) {
@@ -465,17 +398,14 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     int32_t FrameBytes = 0;
     double FrameMs = 0.0;
     while (Source->Position() < Limit && double(Span) > Elapsed) {
-        CopyFrame(*Source, Target.get(), AudioEnd(), FrameBytes, FrameMs);
+        CopyFrame(*Source, Target, AudioEnd(), FrameBytes, FrameMs);
         Bytes += FrameBytes;
         Elapsed += FrameMs;
     }
     if (std::memcmp(Id3Tag.Header, "TAG", 3) == 0) WriteTag(*Target, Id3Tag);
 
-    // A write that fails must fail the save before the file replaces anything.
-    Target->Flush();
     Source.reset();
-    Target.reset();
-    if (!Temporary.MoveTo(FinalName)) return false;
+    if (!Output.Commit()) return false;
 
     ByteCount = Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Elapsed));

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "FileStream.h"
-#include "MediaPlayer.h"
+#include "platform/FileStream.h"
+#include "engine/MediaPlayer.h"
 
 #pragma pack(push, 1)
 // In-memory ID3v1 tag. The first 127 bytes are written to files verbatim,

@@ -31,7 +31,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "VekMp3.h"
+#include "engine/VekMp3.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "FileStream.h"
+#include "platform/FileStream.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "LocaleServices.h"
+#include "platform/LocaleServices.h"
 
 #include <algorithm>
 #include <cerrno>

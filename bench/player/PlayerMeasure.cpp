@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "Mpg123Player.h"
-#include "VekMp3.h"
+#include "player/Mpg123Player.h"
+#include "engine/VekMp3.h"
 
 using TClock = std::chrono::steady_clock;
 

@@ -32,9 +32,9 @@ fi
 BUILD=$REPO/build-bench
 cmake -S "$REPO" -B "$BUILD" -G Ninja -DSEGMORA_GUI=OFF -DSEGMORA_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD" -j2 --target segmora_player segmora_engine >/dev/null
-g++ -std=c++20 -O2 -I"$REPO/platform" -I"$REPO/engine" "$REPO/bench/player/PlayerMeasure.cpp" \
-    "$BUILD/engine/libsegmora_engine.a" "$BUILD/platform/libsegmora_player.a" \
-    "$BUILD/platform/libsegmora_platform_core.a" \
+g++ -std=c++20 -O2 -I"$REPO" "$REPO/bench/player/PlayerMeasure.cpp" \
+    "$BUILD/player/libsegmora_player.a" "$BUILD/engine/libsegmora_engine.a" \
+    "$BUILD/platform/libsegmora_platform.a" \
     $(pkg-config --libs libmpg123 libout123) -lpthread -o "$BUILD/player-measure"
 
 # Once with the file in the page cache (the usual case right after opening it).

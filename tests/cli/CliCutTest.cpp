@@ -7,8 +7,8 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
-#include "CliProcess.h"
-#include "VekMp3.h"
+#include "tests/cli/CliProcess.h"
+#include "engine/VekMp3.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;

@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "CliProcess.h"
-#include "VekMp3.h"
+#include "tests/cli/CliProcess.h"
+#include "engine/VekMp3.h"
 
 using nlohmann::json;
 

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "FormControls.h"
-#include "FormServices.h"
-#include "Mpg123Player.h"
-#include "UnitMP3Editor.h"
+#include "widgets/FormControls.h"
+#include "widgets/FormServices.h"
+#include "player/Mpg123Player.h"
+#include "editor/UnitMP3Editor.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 // sound device, for trying it by hand where there is no sound.
 #include <QApplication>
 
-#include "FormServices.h"
-#include "Mpg123Player.h"
-#include "UnitMP3Editor.h"
+#include "widgets/FormServices.h"
+#include "player/Mpg123Player.h"
+#include "editor/UnitMP3Editor.h"
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "FrameBuilder.h"
-#include "TestFiles.h"
-#include "VekMp3.h"
+#include "tests/support/FrameBuilder.h"
+#include "tests/support/TestFiles.h"
+#include "engine/VekMp3.h"
 
 using namespace FrameBuilder;
 using TestFiles::TScratchDir;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "VekMp3.h"
+#include "engine/VekMp3.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "Mpg123Decode.h"
+#include "tests/engine/Mpg123Decode.h"
 
 #include <memory>
 #include <mpg123.h>

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "FrameBuilder.h"
-#include "Mpg123Decode.h"
-#include "TestFiles.h"
-#include "VekMp3.h"
+#include "tests/support/FrameBuilder.h"
+#include "tests/engine/Mpg123Decode.h"
+#include "tests/support/TestFiles.h"
+#include "engine/VekMp3.h"
 
 using namespace FrameBuilder;
 using TestFiles::Fixture;

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "FrameBuilder.h"
-#include "TestFiles.h"
-#include "VekMp3.h"
+#include "tests/support/FrameBuilder.h"
+#include "tests/support/TestFiles.h"
+#include "engine/VekMp3.h"
 
 using namespace FrameBuilder;
 using TestFiles::ReadAll;

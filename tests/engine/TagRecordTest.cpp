@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "TagRecord.h"
+#include "engine/TagRecord.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // text, and the strict parsing of command-line times.
 #include <gtest/gtest.h>
 
-#include "TimeCode.h"
+#include "engine/TimeCode.h"
 
 namespace {
 

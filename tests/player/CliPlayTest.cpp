@@ -10,7 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "PlayerTestSupport.h"
+#include "tests/player/PlayerTestSupport.h"
 
 using namespace PlayerTest;
 

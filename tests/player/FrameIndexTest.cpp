@@ -5,11 +5,11 @@
 
 #include <cmath>
 
-#include "FileStream.h"
-#include "Mp3FrameIndex.h"
-#include "Mpg123Player.h"
-#include "PlayerTestSupport.h"
-#include "VekMp3.h"
+#include "platform/FileStream.h"
+#include "player/Mp3FrameIndex.h"
+#include "player/Mpg123Player.h"
+#include "tests/player/PlayerTestSupport.h"
+#include "engine/VekMp3.h"
 
 using namespace PlayerTest;
 

@@ -1,7 +1,7 @@
 // The estimate of what has been heard, with made-up instants.
 #include <gtest/gtest.h>
 
-#include "AudioSink.h"
+#include "player/AudioSink.h"
 
 namespace {
 

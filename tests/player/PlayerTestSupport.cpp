@@ -1,4 +1,4 @@
-#include "PlayerTestSupport.h"
+#include "tests/player/PlayerTestSupport.h"
 
 #include <algorithm>
 #include <cstdlib>

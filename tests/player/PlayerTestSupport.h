@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "AudioSink.h"
-#include "MediaPlayer.h"
+#include "player/AudioSink.h"
+#include "engine/MediaPlayer.h"
 
 namespace PlayerTest {
 

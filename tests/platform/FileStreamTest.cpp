@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <random>
 
-#include "FileStream.h"
-#include "TestFiles.h"
+#include "platform/FileStream.h"
+#include "tests/support/TestFiles.h"
 
 using TestFiles::ReadAll;
 using TestFiles::TScratchDir;

@@ -1,4 +1,4 @@
-#include "FormServices.h"
+#include "widgets/FormServices.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "AudioSink.h"
+#include "player/AudioSink.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -7,7 +7,7 @@
 #include <out123.h>
 #include <vector>
 
-#include "MediaPlayer.h"
+#include "engine/MediaPlayer.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "Mp3FrameIndex.h"
+#include "player/Mp3FrameIndex.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "FileStream.h"
-#include "VekMp3.h"
+#include "platform/FileStream.h"
+#include "engine/VekMp3.h"
 
 TMp3FrameIndex TMp3FrameIndex::Build(TFileStream& Stream) {
     TMp3FrameIndex Index;

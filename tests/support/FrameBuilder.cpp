@@ -1,4 +1,4 @@
-#include "FrameBuilder.h"
+#include "tests/support/FrameBuilder.h"
 
 #include <cmath>
 #include <cstring>

@@ -26,9 +26,9 @@
 #include <string>
 #include <thread>
 
-#include "AudioSink.h"
-#include "MediaPlayer.h"
-#include "Mp3FrameIndex.h"
+#include "player/AudioSink.h"
+#include "engine/MediaPlayer.h"
+#include "player/Mp3FrameIndex.h"
 
 class TFileStream;
 

@@ -1,4 +1,4 @@
-#include "Mpg123Player.h"
+#include "player/Mpg123Player.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "FileStream.h"
+#include "platform/FileStream.h"
 
 namespace {
 
