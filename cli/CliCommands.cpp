@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "platform/FileStream.h"
-#include "platform/LocaleServices.h"
 #include "engine/TagRecord.h"
 #include "engine/TimeCode.h"
 #include "engine/VekMp3.h"
+#include "platform/FileStream.h"
+#include "platform/LocaleServices.h"
 
 namespace SegmoraCli {
 
@@ -171,12 +171,12 @@ TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
     auto Ansi = [CodePage](const std::optional<std::string>& Text) {
         return Text ? Utf8ToAnsi(*Text, CodePage) : std::string();
     };
-    TTagTexts Texts{Ansi(F.Title), Ansi(F.Artist), Ansi(F.Album), Ansi(F.Year), Ansi(F.Comment),
-                    F.Track.value_or(""), Genre};
+    TTagTexts Texts{Ansi(F.Title),   Ansi(F.Artist),       Ansi(F.Album), Ansi(F.Year),
+                    Ansi(F.Comment), F.Track.value_or(""), Genre};
     return MakeTagRecord(Texts, [CodePage](unsigned char B) { return IsLeadByte(B, CodePage); });
 }
 
-} // namespace
+}  // namespace
 
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err) {
     const int CodePage = SystemAnsiCodePage();
@@ -215,8 +215,8 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     int64_t ByteCount = 0, DurationMs = 0;
     try {
         AnalyseForCut(Engine, Options.Source);
-        Result = Engine.SaveSegment(StartMs, EndMs, Options.Target, TagFromOptions(Options, Genre, CodePage),
-                                    ByteCount, DurationMs);
+        Result = Engine.SaveSegment(StartMs, EndMs, Options.Target, TagFromOptions(Options, Genre, CodePage), ByteCount,
+                                    DurationMs);
     } catch (const std::exception& E) {
         Err << "segmora-cli: " << E.what() << "\n";
         return ExitError;
@@ -235,4 +235,4 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     return Result ? ExitOk : ExitNegative;
 }
 
-} // namespace SegmoraCli
+}  // namespace SegmoraCli

@@ -31,7 +31,7 @@ struct TCutOptions {
 
 struct TPlayOptions {
     std::string File;
-    std::string From, To;     // empty: from the start, to the end
+    std::string From, To;         // empty: from the start, to the end
     std::string Output = "auto";  // "auto" or "null"
 };
 
@@ -39,4 +39,4 @@ int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
 
-} // namespace SegmoraCli
+}  // namespace SegmoraCli

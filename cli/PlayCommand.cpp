@@ -8,9 +8,9 @@
 #include <csignal>
 #include <thread>
 
-#include "player/Mpg123Player.h"
 #include "engine/TimeCode.h"
 #include "engine/VekMp3.h"
+#include "player/Mpg123Player.h"
 
 namespace SegmoraCli {
 
@@ -59,7 +59,7 @@ bool ParsePlayTime(const std::string& Text, const char* What, int64_t& Ms, std::
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
     int64_t FromMs = 0, ToMs = -1;
@@ -90,8 +90,7 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
     if (ToMs < 0) ToMs = D.LengthMs;
     // As the editor: only a start inside the audio plays.
     if (FromMs >= D.LengthMs) {
-        Out << "Not played: the start lies at or beyond the end of the audio (" << MsToTimeCode(D.LengthMs)
-            << ").\n";
+        Out << "Not played: the start lies at or beyond the end of the audio (" << MsToTimeCode(D.LengthMs) << ").\n";
         return ExitNegative;
     }
 
@@ -115,8 +114,7 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
     auto Next = TClock::now() + Tick;
     for (;;) {
         // Short sleeps, so that Ctrl-C is answered at once.
-        while (TClock::now() < Next && !Interrupted.load())
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        while (TClock::now() < Next && !Interrupted.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         if (Interrupted.load()) {
             const int64_t At = Engine.GetPlayPosition();
             Engine.StopPlay();
@@ -142,4 +140,4 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
     }
 }
 
-} // namespace SegmoraCli
+}  // namespace SegmoraCli

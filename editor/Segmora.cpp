@@ -1,8 +1,8 @@
 // The program's entry: one application, one editor window, the message loop.
 #include <QApplication>
 
-#include "widgets/FormServices.h"
 #include "editor/UnitMP3Editor.h"
+#include "widgets/FormServices.h"
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);

@@ -19,11 +19,11 @@
 #include <limits>
 #include <utility>
 
+#include "engine/TagRecord.h"
+#include "engine/TimeCode.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleServices.h"
 #include "player/Mpg123Player.h"
-#include "engine/TagRecord.h"
-#include "engine/TimeCode.h"
 
 QString AppPath;
 uint8_t LangIndex = 0;
@@ -59,9 +59,7 @@ int64_t RoundHalfEven(double X) {
     return Result;
 }
 
-QString ToQString(const std::string& Utf8) {
-    return QString::fromStdString(Utf8);
-}
+QString ToQString(const std::string& Utf8) { return QString::fromStdString(Utf8); }
 
 // A tag field as text: its bytes up to the first zero byte in the system's
 // ANSI code page.
@@ -94,9 +92,7 @@ QPixmap FallbackMarker(bool Start, bool Enabled) {
     return Picture;
 }
 
-QPixmap Resource(const char* Path) {
-    return QPixmap(QString::fromLatin1(Path));
-}
+QPixmap Resource(const char* Path) { return QPixmap(QString::fromLatin1(Path)); }
 
 TLabel* NewLabel(QWidget* Parent, const char* Name, int Left, int Top, const QString& Caption,
                  Qt::Alignment Align = Qt::AlignLeft) {
@@ -173,7 +169,7 @@ TImage* NewImage(QWidget* Parent, const char* Name, int Left, int Top, int Width
     return Image;
 }
 
-} // namespace
+}  // namespace
 
 TMediaPlayerMaker SetMediaPlayerMaker(TMediaPlayerMaker Maker) {
     return std::exchange(PlayerMaker(), std::move(Maker));
@@ -246,8 +242,8 @@ void TFrmMP3Editor::CreateControls() {
     BtnSp->Up = Resource(":/buttons/sponsor_up.png");
     BtnSp->Hot = Resource(":/buttons/sponsor_hot.png");
     BtnAbout = NewBmpButton(this, "BtnAbout", 515, 34, 64, 64);
-    ImageList1 = {Resource(":/buttons/open_up.png"),    Resource(":/buttons/open_hot.png"),
-                  Resource(":/buttons/save_up.png"),    Resource(":/buttons/save_hot.png"),
+    ImageList1 = {Resource(":/buttons/open_up.png"),       Resource(":/buttons/open_hot.png"),
+                  Resource(":/buttons/save_up.png"),       Resource(":/buttons/save_hot.png"),
                   Resource(":/buttons/save_disabled.png"), Resource(":/buttons/about_up.png"),
                   Resource(":/buttons/about_hot.png")};
 
@@ -266,8 +262,8 @@ void TFrmMP3Editor::CreateControls() {
     BtnSetEnd = NewGlyphButton(this, "BtnSetEnd", 337, 139, 25, 23, QString(), ":/glyphs/set_end.png",
                                ":/glyphs/set_end_disabled.png");
     BtnSetEnd->setToolTip(QStringLiteral("Set current postion as end"));
-    BtnPlayStart = NewGlyphButton(this, "BtnPlayStart", 368, 114, 88, 48, QStringLiteral("&Play"),
-                                  ":/glyphs/play.png", ":/glyphs/play_disabled.png");
+    BtnPlayStart = NewGlyphButton(this, "BtnPlayStart", 368, 114, 88, 48, QStringLiteral("&Play"), ":/glyphs/play.png",
+                                  ":/glyphs/play_disabled.png");
     BtnPlay2 = new TMenuButton(this);
     BtnPlay2->setObjectName(QStringLiteral("BtnPlay2"));
     BtnPlay2->setGeometry(455, 114, 25, 48);
@@ -405,7 +401,8 @@ void TFrmMP3Editor::CreateControls() {
 }
 
 void TFrmMP3Editor::ConnectHandlers() {
-    connect(BtnOpenMp3, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnOpenMp3Click(BtnOpenMp3); }); });
+    connect(BtnOpenMp3, &QAbstractButton::clicked, this,
+            [this] { RunHandler([this] { BtnOpenMp3Click(BtnOpenMp3); }); });
     connect(RzCheckBox1, &TCheckBox::Click, this, Guard(this, &TFrmMP3Editor::RzCheckBox1Click));
     connect(RzMaskEdit1, &TMaskEdit::Change, this, Guard(this, &TFrmMP3Editor::RzMaskEdit1Change));
     connect(RzMaskEdit2, &TMaskEdit::Change, this, Guard(this, &TFrmMP3Editor::RzMaskEdit1Change));
@@ -416,7 +413,8 @@ void TFrmMP3Editor::ConnectHandlers() {
     connect(ImageEnd, &TImage::MouseMove, this, Guard(this, &TFrmMP3Editor::ImageEndMouseMove));
     connect(ImageEnd, &TImage::MouseUp, this, Guard(this, &TFrmMP3Editor::ImageEndMouseUp));
     connect(TrackBarPos, &TTrackBar::Change, this, Guard(this, &TFrmMP3Editor::TrackBarPosChange));
-    connect(BtnSaveMp3, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnSaveMp3Click(BtnSaveMp3); }); });
+    connect(BtnSaveMp3, &QAbstractButton::clicked, this,
+            [this] { RunHandler([this] { BtnSaveMp3Click(BtnSaveMp3); }); });
     connect(BtnPlayStart, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { BtnPlayStartClick(BtnPlayStart); }); });
     for (TMenuItem* Item : {PM_Play, PM_FromStart, PM_FromEnd})
@@ -689,8 +687,8 @@ void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
 
 void TFrmMP3Editor::RzCheckBox1Click(QWidget*) {
     const bool Checked = RzCheckBox1->isChecked();
-    for (QWidget* Input : std::initializer_list<QWidget*>{RzEdit1, RzEdit2, RzEdit3, RzEdit5, RzEdit6, RzEdit7,
-                                                          RzComboBox1})
+    for (QWidget* Input :
+         std::initializer_list<QWidget*>{RzEdit1, RzEdit2, RzEdit3, RzEdit5, RzEdit6, RzEdit7, RzComboBox1})
         Input->setEnabled(Checked);
 }
 
@@ -703,9 +701,7 @@ QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
 
 // The use counter that may show the sponsor window in place of a save. There
 // is none yet, so every click goes on to save.
-bool TFrmMP3Editor::SponsorShowIfDue(bool) {
-    return false;
-}
+bool TFrmMP3Editor::SponsorShowIfDue(bool) { return false; }
 
 void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
     if (SponsorShowIfDue(false)) return;
@@ -760,17 +756,13 @@ void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
 
 // ------------------------------------------------------------------ time codes
 
-QString TFrmMP3Editor::MsToTimeCode(int64_t Ms) const {
-    return ToQString(::MsToTimeCode(Ms));
-}
+QString TFrmMP3Editor::MsToTimeCode(int64_t Ms) const { return ToQString(::MsToTimeCode(Ms)); }
 
 QString TFrmMP3Editor::NormalizeTimeCode(const QString& Text) const {
     return ToQString(::NormalizeTimeCode(Text.toStdString()));
 }
 
-int64_t TFrmMP3Editor::TimeCodeToMs(const QString& Text) const {
-    return ::TimeCodeToMs(Text.toStdString());
-}
+int64_t TFrmMP3Editor::TimeCodeToMs(const QString& Text) const { return ::TimeCodeToMs(Text.toStdString()); }
 
 void TFrmMP3Editor::SetEditText(TMaskEdit* Edit, const QString& Text) {
     Edit->Tag = 1;
@@ -839,8 +831,8 @@ void TFrmMP3Editor::ResetMarks(bool Enable) {
     if (!ImageStart->LoadFromFile(StartFile)) ImageStart->SetPicture(FallbackMarker(true, Enable));
     if (!ImageEnd->LoadFromFile(EndFile)) ImageEnd->SetPicture(FallbackMarker(false, Enable));
 
-    for (QWidget* Control : std::initializer_list<QWidget*>{ImageStart, ImageEnd, LabelStart, LabelEnd, RzMaskEdit1,
-                                                            RzMaskEdit2})
+    for (QWidget* Control :
+         std::initializer_list<QWidget*>{ImageStart, ImageEnd, LabelStart, LabelEnd, RzMaskEdit1, RzMaskEdit2})
         Control->setEnabled(Enable);
 }
 
@@ -929,15 +921,11 @@ void TFrmMP3Editor::ImageEndMouseUp(QWidget* Sender, Qt::MouseButton, Qt::Keyboa
     EndMark.Dragging = false;
 }
 
-void TFrmMP3Editor::TrackBarPosChange(QWidget*) {
-    Label1->SetCaption(MsToTimeCode(TrackBarPos->Position()));
-}
+void TFrmMP3Editor::TrackBarPosChange(QWidget*) { Label1->SetCaption(MsToTimeCode(TrackBarPos->Position())); }
 
 // ------------------------------------------------------------------ playback
 
-void TFrmMP3Editor::BtnPlayStartClick(QObject*) {
-    PM_PlayClick(PM_Play);
-}
+void TFrmMP3Editor::BtnPlayStartClick(QObject*) { PM_PlayClick(PM_Play); }
 
 void TFrmMP3Editor::PM_PlayClick(QObject* Sender) {
     switch (TagOf(Sender)) {
@@ -948,17 +936,11 @@ void TFrmMP3Editor::PM_PlayClick(QObject* Sender) {
     }
 }
 
-void TFrmMP3Editor::PlayFromCurrent() {
-    PlayFrom(TrackBarPos->Position(), false);
-}
+void TFrmMP3Editor::PlayFromCurrent() { PlayFrom(TrackBarPos->Position(), false); }
 
-void TFrmMP3Editor::PlayFromStart() {
-    PlayFrom(StartTime, true);
-}
+void TFrmMP3Editor::PlayFromStart() { PlayFrom(StartTime, true); }
 
-void TFrmMP3Editor::PlayFromEnd() {
-    PlayFrom(EndTime, true);
-}
+void TFrmMP3Editor::PlayFromEnd() { PlayFrom(EndTime, true); }
 
 // Playback always runs to the end of the file, past the end mark. A device
 // error leaves PlayRange before any control has been switched, so the window
@@ -1006,20 +988,12 @@ void TFrmMP3Editor::TimerPosTimer(QObject*) {
 
 // Written as the user would type it, so that the edit's change handler keeps
 // the mark in its bounds and moves the marker.
-void TFrmMP3Editor::BtnSetStartClick(QObject*) {
-    RzMaskEdit1->SetText(Label1->text());
-}
+void TFrmMP3Editor::BtnSetStartClick(QObject*) { RzMaskEdit1->SetText(Label1->text()); }
 
-void TFrmMP3Editor::BtnSetEndClick(QObject*) {
-    RzMaskEdit2->SetText(Label1->text());
-}
+void TFrmMP3Editor::BtnSetEndClick(QObject*) { RzMaskEdit2->SetText(Label1->text()); }
 
 // ------------------------------------------------------------------ window chrome
 
-void TFrmMP3Editor::RzBmpButton1Click(QObject*) {
-    close();
-}
+void TFrmMP3Editor::RzBmpButton1Click(QObject*) { close(); }
 
-void TFrmMP3Editor::RzBmpButton2Click(QObject*) {
-    showMinimized();
-}
+void TFrmMP3Editor::RzBmpButton2Click(QObject*) { showMinimized(); }

@@ -12,9 +12,9 @@
 #include <memory>
 #include <vector>
 
+#include "engine/VekMp3.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
-#include "engine/VekMp3.h"
 
 class QMenu;
 class QCloseEvent;

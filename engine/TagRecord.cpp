@@ -34,7 +34,7 @@ void PutField(char* Field, size_t Width, const std::string& Text, const TLeadByt
     std::memset(Field, 0, Width);
     std::memcpy(Field, Cut.data(), std::min(Cut.size(), Width));
 }
-} // namespace
+}  // namespace
 
 TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead) {
     TId3v1Tag Tag{};

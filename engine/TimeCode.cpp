@@ -25,7 +25,7 @@ bool AllDigits(const std::string& S) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string ZeroPad2(int64_t N) {
     std::string S = std::to_string(N);

@@ -34,6 +34,7 @@ const int32_t SamplesPerFrame[2][3] = {
     {384, 1152, 576},
 };
 
+// clang-format off
 const std::array<const char*, 148> Id3Genres = {
     "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal",
     "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno", "Industrial",
@@ -54,6 +55,7 @@ const std::array<const char*, 148> Id3Genres = {
     "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
     "Trash Metal", "Anime", "Jpop", "Synthpop",
 };
+// clang-format on
 
 namespace {
 
@@ -76,8 +78,7 @@ int InformationOffset(const TFrameHeader& Frame) {
 // frame belong to the next one.
 bool IsInformationFrame(const TFrameHeader& Frame, const uint8_t Head[40]) {
     const int Offset = InformationOffset(Frame);
-    if (Offset + 4 <= Frame.Length && (BytesAre(Head + Offset, "Xing") || BytesAre(Head + Offset, "Info")))
-        return true;
+    if (Offset + 4 <= Frame.Length && (BytesAre(Head + Offset, "Xing") || BytesAre(Head + Offset, "Info"))) return true;
     return 40 <= Frame.Length && BytesAre(Head + 36, "VBRI");
 }
 
@@ -115,7 +116,7 @@ TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame) {
     return TStep::Other;
 }
 
-} // namespace
+}  // namespace
 
 bool DecodeFrameHeader(const uint8_t H[4], TFrameHeader& Frame) {
     if (H[0] != 0xFF) return false;
@@ -137,9 +138,21 @@ bool DecodeFrameHeader(const uint8_t H[4], TFrameHeader& Frame) {
 
     int Row, SampleRateRow;
     switch (VersionCode) {
-    case 3: Frame.Version = 1.0; Row = 1; SampleRateRow = 1; break;
-    case 2: Frame.Version = 2.0; Row = 2; SampleRateRow = 2; break;
-    default: Frame.Version = 2.5; Row = 2; SampleRateRow = 3; break;
+    case 3:
+        Frame.Version = 1.0;
+        Row = 1;
+        SampleRateRow = 1;
+        break;
+    case 2:
+        Frame.Version = 2.0;
+        Row = 2;
+        SampleRateRow = 2;
+        break;
+    default:
+        Frame.Version = 2.5;
+        Row = 2;
+        SampleRateRow = 3;
+        break;
     }
     Frame.Layer = 4 - LayerCode;
     Frame.BitRate = BitRates[Row - 1][Frame.Layer - 1][BitRateIndex - 1];
@@ -147,8 +160,8 @@ bool DecodeFrameHeader(const uint8_t H[4], TFrameHeader& Frame) {
     Frame.Padding = (H[2] >> 1) & 1;
     Frame.Mono = ((H[3] >> 6) & 3) == 3;
     Frame.Samples = SamplesPerFrame[Row - 1][Frame.Layer - 1];
-    Frame.Length = static_cast<int32_t>(std::trunc(Frame.Samples / 8.0 * Frame.BitRate * 1000 / Frame.SampleRate)) +
-                   Frame.Padding;
+    Frame.Length =
+        static_cast<int32_t>(std::trunc(Frame.Samples / 8.0 * Frame.BitRate * 1000 / Frame.SampleRate)) + Frame.Padding;
     Frame.DurationMs = Frame.Samples * 1000.0 / Frame.SampleRate;
     LastKey = Key;
     Last = Frame;
@@ -192,7 +205,7 @@ void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double&
     FrameMs = Audio ? Frame.DurationMs : 0.0;
 }
 
-} // namespace
+}  // namespace
 
 int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs) {
     const int64_t Start = Source.Position();
@@ -227,8 +240,7 @@ double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFra
     return Elapsed;
 }
 
-TVekMP3::TVekMP3(const std::string& AFileName, std::unique_ptr<TMediaPlayer> Player)
-    : FMediaPlayer(std::move(Player)) {
+TVekMP3::TVekMP3(const std::string& AFileName, std::unique_ptr<TMediaPlayer> Player) : FMediaPlayer(std::move(Player)) {
     if (FileExists(AFileName)) AnalyseFile(AFileName);
 }
 
@@ -246,7 +258,7 @@ void ResetAnalysis(TMp3DataInfo& D) {
     D.Mono = D.Vbr = false;
     D.LengthMs = 0;
 }
-} // namespace
+}  // namespace
 
 void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     ResetAnalysis(D);
@@ -433,6 +445,4 @@ int64_t TVekMP3::GetPlayPosition() {
     return FMediaPlayer->Position();
 }
 
-bool TVekMP3::IsStopped() {
-    return FMediaPlayer && FMediaPlayer->Mode() == TMPModes::mpStopped;
-}
+bool TVekMP3::IsStopped() { return FMediaPlayer && FMediaPlayer->Mode() == TMPModes::mpStopped; }

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/FileStream.h"
 #include "engine/MediaPlayer.h"
+#include "platform/FileStream.h"
 
 #pragma pack(push, 1)
 // In-memory ID3v1 tag. The first 127 bytes are written to files verbatim,
@@ -50,11 +50,11 @@ struct TMp3DataInfo {
     int32_t Layer = 0;       // 1..3; 4 for the reserved code
     int32_t Padding = 0;
     bool Mono = false;
-    bool Vbr = false;        // "Xing" at offset 36 of the first frame
-    int32_t Id3v1Size = 0;   // 128 or 0
-    int32_t Id3v2Size = 0;   // whole tag, header included, or 0
-    int32_t ApeSize = 0;     // 32 (the footer) or 0
-    int32_t ZeroPadding = 0; // zero bytes between the ID3v2 tag and the first frame
+    bool Vbr = false;         // "Xing" at offset 36 of the first frame
+    int32_t Id3v1Size = 0;    // 128 or 0
+    int32_t Id3v2Size = 0;    // whole tag, header included, or 0
+    int32_t ApeSize = 0;      // 32 (the footer) or 0
+    int32_t ZeroPadding = 0;  // zero bytes between the ID3v2 tag and the first frame
     int64_t LengthMs = 0;
     TId3v1Tag Id3Tag{};
 };
@@ -74,7 +74,7 @@ struct TFrameHeader {
     int32_t Padding = 0;
     int32_t Samples = 0;
     bool Mono = false;
-    int32_t Length = 0;          // bytes, padding included
+    int32_t Length = 0;  // bytes, padding included
     double DurationMs = 0.0;
 };
 
@@ -92,8 +92,7 @@ int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count);
 // frames (Xing/Info/VBRI) count nothing and are not written. A frame that runs
 // past AudioEnd is not taken: the source is left at its end so the walk stops.
 // Returns the source position afterwards.
-int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes,
-                  double& FrameMs);
+int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs);
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs);
 
 // The part of the analysis that needs only the open file: the first frame's
@@ -117,8 +116,8 @@ public:
     TVekMP3& operator=(const TVekMP3&) = delete;
 
     void AnalyseFile(const std::string& AFileName);
-    bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
-                     int64_t& ByteCount, int64_t& DurationMs);
+    bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag, int64_t& ByteCount,
+                     int64_t& DurationMs);
 
     bool PlayRange(int64_t FromMs, int64_t ToMs);
     void StopPlay();

@@ -175,7 +175,8 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
         return;
     }
     Check(Info.Valid, "a save of an invalid source succeeded", What);
-    Check(Extra.size() == 1 && Extra[0] == "out.mp3", "a save left other files than the target", What + ": " + Join(Extra));
+    Check(Extra.size() == 1 && Extra[0] == "out.mp3", "a save left other files than the target",
+          What + ": " + Join(Extra));
 
     // The work directory holds no target between cuts.
     struct TRemove {
@@ -190,7 +191,8 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     Check(ByteCount <= Info.FileSize, "ByteCount larger than the source", What);
     if (Tag) {
         const std::vector<uint8_t> Want = TagBytes(*Tag);
-        Check(std::equal(Want.begin(), Want.end(), Out.end() - 128), "the file does not end with the tag asked for", What);
+        Check(std::equal(Want.begin(), Want.end(), Out.end() - 128), "the file does not end with the tag asked for",
+              What);
     }
     if (ByteCount > 0) Check(Out[0] == 0xFF, "the new file does not start with a frame", What);
 
@@ -274,10 +276,11 @@ void RunOne(const uint8_t* Data, size_t Size) {
     CheckCut(Engine, Input, static_cast<int32_t>(L > 0 ? L - 1 : 0), static_cast<int32_t>(L + 1), nullptr);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    const char* Base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+    const char* Base =
+        ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
     std::string Pattern = std::string(Base) + "/segmora-fuzz-XXXXXX";
     std::vector<char> Name(Pattern.begin(), Pattern.end());
     Name.push_back('\0');

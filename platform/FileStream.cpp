@@ -42,7 +42,7 @@ bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity) {
     struct stat St {};
@@ -63,8 +63,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
     if (Mode == TFileMode::fmOpenReadWrite) Flags = O_RDWR | O_CLOEXEC;
     const char* Verb = Mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file";
     FHandle = ::open(FileName.c_str(), Flags, 0666);
-    if (FHandle < 0)
-        throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(errno));
+    if (FHandle < 0) throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(errno));
     struct stat St {};
     if (::fstat(FHandle, &St) != 0 || S_ISDIR(St.st_mode)) {
         const int Error = S_ISDIR(St.st_mode) ? EISDIR : errno;

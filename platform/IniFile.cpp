@@ -115,7 +115,7 @@ std::vector<TEntry> Entries(const std::string& FileName, const std::string& Sect
     return Result;
 }
 
-} // namespace
+}  // namespace
 
 bool TryStrToInt(const std::string& Text, int32_t& Value) {
     const std::string T = Trim(Text);

@@ -69,7 +69,7 @@ std::u32string DecodeUtf8(const std::string& S) {
     return Out;
 }
 
-} // namespace
+}  // namespace
 
 int AnsiCodePageForLocale(const std::string& LocaleName) {
     const std::string Lang = LocaleName.substr(0, LocaleName.find_first_of(".@"));

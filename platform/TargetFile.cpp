@@ -27,7 +27,7 @@ mode_t ModeFor(const std::string& Target) {
     return 0666 & ~Mask;
 }
 
-} // namespace
+}  // namespace
 
 TTargetFile::TTargetFile(const std::string& FileName) {
     struct stat Existing {};

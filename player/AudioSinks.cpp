@@ -15,7 +15,7 @@ int64_t NsOf(THeardClock::TClock::time_point T) {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(T.time_since_epoch()).count();
 }
 
-} // namespace
+}  // namespace
 
 // ---- THeardClock ----
 
@@ -59,7 +59,8 @@ int64_t THeardClock::HeardAt(TClock::time_point Now) const {
 
 THeardClock::TClock::time_point THeardClock::TimeOf(int64_t Frames) const {
     const long Rate = FRate.load(std::memory_order_relaxed);
-    const int64_t Ns = FOriginNs.load(std::memory_order_acquire) + static_cast<int64_t>((__int128)Frames * 1000000000 / Rate);
+    const int64_t Ns =
+        FOriginNs.load(std::memory_order_acquire) + static_cast<int64_t>((__int128)Frames * 1000000000 / Rate);
     return TClock::time_point(std::chrono::duration_cast<TClock::duration>(std::chrono::nanoseconds(Ns)));
 }
 
@@ -235,7 +236,7 @@ private:
     std::string FError;
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<TAudioSink> CreateAudioSink(const TAudioOutput& Output) {
     if (Output.Kind == TAudioOutputKind::Null) return std::make_unique<TNullSink>(Output.NullBufferSeconds);

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/FileStream.h"
 #include "engine/VekMp3.h"
+#include "platform/FileStream.h"
 
 TMp3FrameIndex TMp3FrameIndex::Build(TFileStream& Stream) {
     TMp3FrameIndex Index;

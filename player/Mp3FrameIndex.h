@@ -12,10 +12,10 @@ class TFileStream;
 
 // 24 bytes a frame: about 3.3 MB for an hour at 44.1 kHz.
 struct TMp3IndexedFrame {
-    int64_t Offset = 0;     // file offset of the header
-    double StartMs = 0.0;   // summed durations of the frames before it
-    uint16_t Length = 0;    // bytes (at most 2881 by the tables)
-    uint16_t Samples = 0;   // per channel: 384, 576 or 1152
+    int64_t Offset = 0;    // file offset of the header
+    double StartMs = 0.0;  // summed durations of the frames before it
+    uint16_t Length = 0;   // bytes (at most 2881 by the tables)
+    uint16_t Samples = 0;  // per channel: 384, 576 or 1152
     uint16_t SampleRate = 0;
     bool Mono = false;
 };

@@ -12,8 +12,7 @@
 namespace {
 
 int64_t NowNs() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -42,7 +41,7 @@ struct TMpg123Handle {
     }
 };
 
-} // namespace
+}  // namespace
 
 TMpg123Player::TMpg123Player(std::unique_ptr<TAudioSink> Sink) : FSink(std::move(Sink)) { InitialiseMpg123Once(); }
 
@@ -200,9 +199,8 @@ int32_t TMpg123Player::Position() {
 }
 
 std::chrono::steady_clock::time_point TMpg123Player::FirstSoundTime() const {
-    return std::chrono::steady_clock::time_point(
-        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-            std::chrono::nanoseconds(FFirstSoundNs.load(std::memory_order_acquire))));
+    return std::chrono::steady_clock::time_point(std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::nanoseconds(FFirstSoundNs.load(std::memory_order_acquire))));
 }
 
 std::string TMpg123Player::LastPlaybackError() const {
@@ -227,8 +225,7 @@ void TMpg123Player::Run(TJob Job) {
         mpg123_param(H, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
         mpg123_param(H, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
         mpg123_format_none(H);
-        mpg123_format(H, Job.Format.Rate, Job.Format.Channels == 1 ? MPG123_MONO : MPG123_STEREO,
-                      MPG123_ENC_SIGNED_16);
+        mpg123_format(H, Job.Format.Rate, Job.Format.Channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
         if (mpg123_open_feed(H) != MPG123_OK) throw EMediaPlayerError(std::string("Decoder: ") + mpg123_strerror(H));
 
         const std::vector<TMp3IndexedFrame>& Frames = FIndex->Frames();

@@ -26,8 +26,8 @@
 #include <string>
 #include <thread>
 
-#include "player/AudioSink.h"
 #include "engine/MediaPlayer.h"
+#include "player/AudioSink.h"
 #include "player/Mp3FrameIndex.h"
 
 class TFileStream;

@@ -71,9 +71,7 @@ void TLabel::mouseReleaseEvent(QMouseEvent* Event) {
 
 // ---------------------------------------------------------------- TImage
 
-TImage::TImage(QWidget* Parent) : QWidget(Parent) {
-    setAttribute(Qt::WA_NoSystemBackground);
-}
+TImage::TImage(QWidget* Parent) : QWidget(Parent) { setAttribute(Qt::WA_NoSystemBackground); }
 
 void TImage::SetPicture(const QPixmap& Picture) {
     FPicture = Picture;
@@ -133,9 +131,7 @@ TBmpButton::TBmpButton(QWidget* Parent) : QAbstractButton(Parent) {
     setAttribute(Qt::WA_Hover);
 }
 
-QSize TBmpButton::sizeHint() const {
-    return Up.isNull() ? QSize(64, 64) : Up.deviceIndependentSize().toSize();
-}
+QSize TBmpButton::sizeHint() const { return Up.isNull() ? QSize(64, 64) : Up.deviceIndependentSize().toSize(); }
 
 void TBmpButton::enterEvent(QEnterEvent* Event) {
     QAbstractButton::enterEvent(Event);
@@ -200,9 +196,7 @@ TMenuButton::TMenuButton(QWidget* Parent) : QToolButton(Parent) {
     setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0px; }"));
 }
 
-void TMenuButton::SetDropDownMenu(QMenu* Menu) {
-    setMenu(Menu);
-}
+void TMenuButton::SetDropDownMenu(QMenu* Menu) { setMenu(Menu); }
 
 // ---------------------------------------------------------------- TMenuItem
 
@@ -239,24 +233,18 @@ QString TMaskEdit::Text() const {
     if (inputMask().isEmpty()) return text();
     const QString Shown = displayText();
     const qsizetype Semicolon = inputMask().lastIndexOf(QLatin1Char(';'));
-    const QChar Blank = Semicolon >= 0 && Semicolon + 1 < inputMask().size() ? inputMask()[Semicolon + 1]
-                                                                              : QLatin1Char(' ');
+    const QChar Blank =
+        Semicolon >= 0 && Semicolon + 1 < inputMask().size() ? inputMask()[Semicolon + 1] : QLatin1Char(' ');
     QString Result = Shown;
     Result.replace(Blank, QLatin1Char(' '));
     return Result;
 }
 
-void TMaskEdit::SetText(const QString& Value) {
-    setText(Value);
-}
+void TMaskEdit::SetText(const QString& Value) { setText(Value); }
 
-int TMaskEdit::SelStart() const {
-    return hasSelectedText() ? selectionStart() : cursorPosition();
-}
+int TMaskEdit::SelStart() const { return hasSelectedText() ? selectionStart() : cursorPosition(); }
 
-int TMaskEdit::SelLength() const {
-    return hasSelectedText() ? static_cast<int>(selectedText().size()) : 0;
-}
+int TMaskEdit::SelLength() const { return hasSelectedText() ? static_cast<int>(selectedText().size()) : 0; }
 
 void TMaskEdit::SetSelStart(int Start) {
     deselect();
@@ -317,9 +305,7 @@ TTrackBar::TTrackBar(QWidget* Parent) : QSlider(Qt::Horizontal, Parent) {
     connect(this, &QSlider::valueChanged, this, [this] { emit Change(this); });
 }
 
-void TTrackBar::SetMax(int Value) {
-    setMaximum(Value > minimum() ? Value : minimum() + 1);
-}
+void TTrackBar::SetMax(int Value) { setMaximum(Value > minimum() ? Value : minimum() + 1); }
 
 void TTrackBar::SetLook(const QColor& Frame, const QPixmap& Thumb) {
     // A white track 4 pixels high, 8 pixels in from both ends, framed flat.
@@ -335,7 +321,8 @@ void TTrackBar::SetLook(const QColor& Frame, const QPixmap& Thumb) {
                      .arg((Size.height() - 4) / 2 + 1)
                      .arg(Size.width() / 2);
         if (!QPixmap(QStringLiteral(":/trackbar/thumb_disabled.png")).isNull())
-            Style += QStringLiteral(" QSlider::handle:horizontal:disabled { image: url(:/trackbar/thumb_disabled.png); }");
+            Style +=
+                QStringLiteral(" QSlider::handle:horizontal:disabled { image: url(:/trackbar/thumb_disabled.png); }");
     } else {
         Style += QStringLiteral(" QSlider::handle:horizontal { background: %1; border: 1px solid white;"
                                 " width: 9px; margin: -7px -4px; border-radius: 2px; }"
@@ -347,9 +334,7 @@ void TTrackBar::SetLook(const QColor& Frame, const QPixmap& Thumb) {
 
 // ---------------------------------------------------------------- TPanel
 
-TPanel::TPanel(QWidget* Parent) : QFrame(Parent) {
-    setFrameShape(QFrame::NoFrame);
-}
+TPanel::TPanel(QWidget* Parent) : QFrame(Parent) { setFrameShape(QFrame::NoFrame); }
 
 // ---------------------------------------------------------------- TPageControl
 
@@ -380,9 +365,7 @@ void TTabSheet::SetCaption(const QString& Caption) {
 
 // ---------------------------------------------------------------- TTimer
 
-TTimer::TTimer(QObject* Parent) : QTimer(Parent) {
-    setInterval(1000);
-}
+TTimer::TTimer(QObject* Parent) : QTimer(Parent) { setInterval(1000); }
 
 void TTimer::SetEnabled(bool Value) {
     if (Value)

@@ -39,7 +39,7 @@ QString ToolkitFilter(const QString& Filter) {
     return Result.join(QStringLiteral(";;"));
 }
 
-} // namespace
+}  // namespace
 
 void ApplicationShowException(const std::exception& E) {
     QString Text = QString::fromUtf8(E.what());
@@ -49,13 +49,9 @@ void ApplicationShowException(const std::exception& E) {
     MessageBox(QApplication::activeWindow(), Text, ApplicationTitle(), TMsgIcon::Error);
 }
 
-void SetApplicationTitle(const QString& Title) {
-    QGuiApplication::setApplicationDisplayName(Title);
-}
+void SetApplicationTitle(const QString& Title) { QGuiApplication::setApplicationDisplayName(Title); }
 
-QString ApplicationTitle() {
-    return QGuiApplication::applicationDisplayName();
-}
+QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
 
 void MessageBox(QWidget* Owner, const QString& Text, const QString& Caption, TMsgIcon Icon) {
     if (MessageBoxHook()) {
@@ -78,9 +74,7 @@ void MessageBox(QWidget* Owner, const QString& Text, const QString& Caption, TMs
     Box.exec();
 }
 
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook) {
-    return std::exchange(MessageBoxHook(), std::move(Hook));
-}
+TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook) { return std::exchange(MessageBoxHook(), std::move(Hook)); }
 
 TFileDialog::TFileDialog(TKind AKind, QObject* Owner) : QObject(Owner), Kind(AKind) {}
 
@@ -88,11 +82,10 @@ bool TFileDialog::Execute(QWidget* Owner) {
     if (FileDialogHook()) return FileDialogHook()(*this);
     QFileDialog::Options Options;
     if (!OverwritePrompt) Options |= QFileDialog::DontConfirmOverwrite;
-    const QString Chosen = Kind == TKind::Open
-                               ? QFileDialog::getOpenFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr,
-                                                              Options)
-                               : QFileDialog::getSaveFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr,
-                                                              Options);
+    const QString Chosen =
+        Kind == TKind::Open
+            ? QFileDialog::getOpenFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr, Options)
+            : QFileDialog::getSaveFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr, Options);
     if (Chosen.isEmpty()) return false;
     FileName = Chosen;
     if (Kind == TKind::Save && !DefaultExt.isEmpty() && QFileInfo(Chosen).suffix().isEmpty())
@@ -100,9 +93,7 @@ bool TFileDialog::Execute(QWidget* Owner) {
     return true;
 }
 
-TFileDialogHook SetFileDialogHook(TFileDialogHook Hook) {
-    return std::exchange(FileDialogHook(), std::move(Hook));
-}
+TFileDialogHook SetFileDialogHook(TFileDialogHook Hook) { return std::exchange(FileDialogHook(), std::move(Hook)); }
 
 void InstallFontSubstitutes() {
     const QStringList Cjk = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),
@@ -111,8 +102,10 @@ void InstallFontSubstitutes() {
                                 QStringLiteral("Microsoft YaHei")})
         QFont::insertSubstitutions(Name, Cjk);
     // The Latin faces of the window are not on this platform either.
-    QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
 }
 
 QFont PixelFont(const QString& Family, int Pixels, bool Bold) {
@@ -126,13 +119,9 @@ QFont PointFont(const QString& Family, double Points, bool Bold) {
     return PixelFont(Family, static_cast<int>(std::lround(Points * 96.0 / 72.0)), Bold);
 }
 
-QString ThousandSeparator() {
-    return QLocale::system().groupSeparator();
-}
+QString ThousandSeparator() { return QLocale::system().groupSeparator(); }
 
-QString DecimalSeparator() {
-    return QLocale::system().decimalPoint();
-}
+QString DecimalSeparator() { return QLocale::system().decimalPoint(); }
 
 QString FormatNumber0(double Value) {
     const long long Rounded = std::llround(Value);

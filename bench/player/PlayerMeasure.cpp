@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "player/Mpg123Player.h"
 #include "engine/VekMp3.h"
+#include "player/Mpg123Player.h"
 
 using TClock = std::chrono::steady_clock;
 
@@ -42,7 +42,7 @@ struct TStats {
     }
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -101,7 +101,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         const auto B = TClock::now();
-        while (Player.FirstSoundTime() == TClock::time_point()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+        while (Player.FirstSoundTime() == TClock::time_point())
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         PlayCall.Add(MsBetween(A, B));
         SeekToSound.Add(MsBetween(A, Player.FirstSoundTime()));
         std::this_thread::sleep_for(std::chrono::milliseconds(SettleMs));

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
-#include "tests/cli/CliProcess.h"
 #include "engine/VekMp3.h"
+#include "tests/cli/CliProcess.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
@@ -122,8 +122,7 @@ TEST_F(CliCut, NegativeResultExits1) {
     EXPECT_EQ(json::parse(NotMp3.Out)["Result"], false);
     EXPECT_FALSE(fs::exists(Path("o.mp3")));
 
-    const TCliRun NoFolder =
-        RunCli({"cut", Source, Path("missing/o.mp3"), "--start", "0", "--end", "1000", "--json"});
+    const TCliRun NoFolder = RunCli({"cut", Source, Path("missing/o.mp3"), "--start", "0", "--end", "1000", "--json"});
     EXPECT_EQ(NoFolder.ExitCode, 1);
     EXPECT_EQ(json::parse(NoFolder.Out)["Result"], false);
 }
@@ -136,10 +135,29 @@ TEST_F(CliCut, UnreadableSourceExits3) {
 }
 
 TEST_F(CliCut, TagOptionsBuildTheId3v1Record) {
-    const TCliRun R = RunCli({"cut", Source, Path("o.mp3"), "--start", "0", "--end", "500", "--json", "--tag",
-                              "--title", "Caf\xC3\xA9", "--artist", "An artist whose name is longer than thirty",
-                              "--album", "Album", "--year", "2024", "--comment",
-                              "A comment that is longer than thirty bytes", "--track", "7", "--genre", "rock"});
+    const TCliRun R = RunCli({"cut",
+                              Source,
+                              Path("o.mp3"),
+                              "--start",
+                              "0",
+                              "--end",
+                              "500",
+                              "--json",
+                              "--tag",
+                              "--title",
+                              "Caf\xC3\xA9",
+                              "--artist",
+                              "An artist whose name is longer than thirty",
+                              "--album",
+                              "Album",
+                              "--year",
+                              "2024",
+                              "--comment",
+                              "A comment that is longer than thirty bytes",
+                              "--track",
+                              "7",
+                              "--genre",
+                              "rock"});
     ASSERT_EQ(R.ExitCode, 0) << R.Err;
     const json J = json::parse(R.Out);
     const std::string Out = ReadAll(Path("o.mp3"));
@@ -168,8 +186,8 @@ TEST_F(CliCut, TagDefaults) {
     };
     const std::string Comment = "012345678901234567890123456789xyz";
     for (const auto& C : Cases) {
-        std::vector<std::string> Args = {"cut", Source, Path("o.mp3"), "--start", "0", "--end", "100",
-                                         "--comment", Comment};
+        std::vector<std::string> Args = {"cut",   Source, Path("o.mp3"), "--start", "0",
+                                         "--end", "100",  "--comment",   Comment};
         Args.insert(Args.end(), C.Options.begin(), C.Options.end());
         const TCliRun R = RunCli(Args);
         ASSERT_EQ(R.ExitCode, 0) << R.Err;
@@ -188,8 +206,7 @@ TEST_F(CliCut, TagDefaults) {
 }
 
 TEST_F(CliCut, NoTagWithoutTheTagOption) {
-    ASSERT_EQ(RunCli({"cut", Source, Path("o.mp3"), "--start", "0", "--end", "500", "--title", "Ignored"}).ExitCode,
-              0);
+    ASSERT_EQ(RunCli({"cut", Source, Path("o.mp3"), "--start", "0", "--end", "500", "--title", "Ignored"}).ExitCode, 0);
     EXPECT_TRUE(ReadAll(Path("o.mp3")) == EngineCut(0, 500));
 }
 
@@ -202,4 +219,4 @@ TEST_F(CliCut, ReplacesAnExistingTarget) {
     EXPECT_TRUE(ReadAll(Path("o.mp3")) == EngineCut(0, 100000));
 }
 
-} // namespace
+}  // namespace

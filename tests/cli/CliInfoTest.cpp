@@ -7,8 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
-#include "tests/cli/CliProcess.h"
 #include "engine/VekMp3.h"
+#include "tests/cli/CliProcess.h"
 
 using nlohmann::json;
 
@@ -42,10 +42,9 @@ std::set<std::string> Keys(const json& J) {
     return K;
 }
 
-const std::set<std::string> InfoFields = {"FileName",  "FileSize",  "Valid",     "BitRate",     "SampleRate",
-                                          "FrameSize", "Version",   "Layer",     "Padding",     "Mono",
-                                          "Vbr",       "Id3v1Size", "Id3v2Size", "ApeSize",     "ZeroPadding",
-                                          "LengthMs"};
+const std::set<std::string> InfoFields = {"FileName",  "FileSize", "Valid",       "BitRate", "SampleRate", "FrameSize",
+                                          "Version",   "Layer",    "Padding",     "Mono",    "Vbr",        "Id3v1Size",
+                                          "Id3v2Size", "ApeSize",  "ZeroPadding", "LengthMs"};
 
 json InfoJson(const std::string& File, int ExpectedExit = 0, const std::string& Locale = "en_US.UTF-8") {
     const TCliRun R = RunCli({"info", File, "--json"}, Locale);
@@ -99,17 +98,17 @@ TEST(CliInfo, VersionIsAPlainNumber) {
     EXPECT_EQ(InfoJson(Fixture("mpeg25.mp3"))["Version"].dump(), "2.5");
     ScratchDir Dir;
     // A reserved version code is no frame, so the file is not valid and Version stays 0.
-    EXPECT_EQ(InfoJson(Dir.Write("r.mp3", std::string("\xFF\xEB\x90\x00", 4) + std::string(1000, 'a')), 1)["Version"]
-                  .dump(),
-              "0");
+    EXPECT_EQ(
+        InfoJson(Dir.Write("r.mp3", std::string("\xFF\xEB\x90\x00", 4) + std::string(1000, 'a')), 1)["Version"].dump(),
+        "0");
 }
 
 TEST(CliInfo, Id3v11Tag) {
     const json J = InfoJson(Fixture("id3v1.mp3"));
     ASSERT_TRUE(J.contains("Id3Tag"));
     const json& T = J["Id3Tag"];
-    EXPECT_EQ(Keys(T), (std::set<std::string>{"Title", "Artist", "Album", "Year", "Comment", "Track", "Genre",
-                                               "GenreName"}));
+    EXPECT_EQ(Keys(T),
+              (std::set<std::string>{"Title", "Artist", "Album", "Year", "Comment", "Track", "Genre", "GenreName"}));
     EXPECT_EQ(T["Title"], "Segmora Test Tone");
     EXPECT_EQ(T["Artist"], "Fixture Artist");
     EXPECT_EQ(T["Album"], "Fixtures");
@@ -152,9 +151,7 @@ TEST(CliInfo, TagTextsAreConvertedFromTheLocalesCodePage) {
     EXPECT_TRUE(T["GenreName"].is_null());
 }
 
-TEST(CliInfo, NoTagObjectWithoutAnId3v1Tag) {
-    EXPECT_FALSE(InfoJson(Fixture("ape.mp3")).contains("Id3Tag"));
-}
+TEST(CliInfo, NoTagObjectWithoutAnId3v1Tag) { EXPECT_FALSE(InfoJson(Fixture("ape.mp3")).contains("Id3Tag")); }
 
 TEST(CliInfo, NotAnMp3PrintsJsonAndExits1) {
     ScratchDir Dir;
@@ -195,4 +192,4 @@ TEST(CliInfo, ReadableLines) {
     EXPECT_NE(L2.Out.find("Encoding: MPEG 1 Layer 2"), std::string::npos) << L2.Out;
 }
 
-} // namespace
+}  // namespace

@@ -30,7 +30,7 @@ int AnonymousFile() {
     return Fd;
 }
 
-} // namespace
+}  // namespace
 
 TCliRun RunCli(const std::vector<std::string>& Args, const std::string& Locale) {
     const int OutFd = AnonymousFile(), ErrFd = AnonymousFile();

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "editor/UnitMP3Editor.h"
+#include "player/Mpg123Player.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
-#include "player/Mpg123Player.h"
-#include "editor/UnitMP3Editor.h"
 
 namespace {
 
@@ -55,9 +55,7 @@ std::string Id3v1(const std::string& Title, const std::string& Artist, const std
            std::string(1, static_cast<char>(Genre));
 }
 
-constexpr int64_t operator""_ms(unsigned long long Value) {
-    return static_cast<int64_t>(Value);
-}
+constexpr int64_t operator""_ms(unsigned long long Value) { return static_cast<int64_t>(Value); }
 
 std::string Track(const std::string& Comment, unsigned char Number) {
     std::string C = Field(Comment, 28);
@@ -66,7 +64,7 @@ std::string Track(const std::string& Comment, unsigned char Number) {
     return C;
 }
 
-} // namespace
+}  // namespace
 
 class EditorTest : public QObject {
     Q_OBJECT
@@ -165,19 +163,32 @@ private slots:
         QVERIFY(ChineseEdition);
 
         const std::pair<const char*, QRect> Places[] = {
-            {"BtnOpenMp3", {187, 34, 64, 64}},   {"BtnSaveMp3", {267, 34, 64, 64}},
-            {"BtnSp", {435, 34, 64, 64}},        {"BtnAbout", {515, 34, 64, 64}},
-            {"RzBmpButton1", {540, 1, 40, 20}},  {"RzBmpButton2", {513, 1, 27, 20}},
-            {"RzMaskEdit1", {240, 116, 96, 21}}, {"RzMaskEdit2", {240, 140, 96, 21}},
-            {"BtnSetStart", {337, 115, 25, 23}}, {"BtnSetEnd", {337, 139, 25, 23}},
-            {"BtnPlayStart", {368, 114, 88, 48}}, {"BtnPlay2", {455, 114, 25, 48}},
-            {"BtnStop", {484, 114, 88, 48}},     {"ImageStart", {129, 173, 16, 16}},
-            {"ImageEnd", {560, 173, 16, 16}},    {"TrackBarPos", {128, 189, 449, 20}},
-            {"RzPageControl1", {21, 225, 553, 184}}, {"PanelState", {201, 201, 190, 50}},
-            {"RzCheckBox1", {104, 14, 105, 17}}, {"RzEdit1", {104, 38, 369, 21}},
-            {"RzComboBox1", {104, 122, 133, 21}}, {"RzEdit5", {336, 122, 49, 21}},
-            {"RzEdit6", {432, 122, 41, 21}},     {"RzEdit7", {104, 150, 369, 21}},
-            {"FS", {1, 0, 592, 452}},            {"Label10", {0, 0, 592, 105}},
+            {"BtnOpenMp3", {187, 34, 64, 64}},
+            {"BtnSaveMp3", {267, 34, 64, 64}},
+            {"BtnSp", {435, 34, 64, 64}},
+            {"BtnAbout", {515, 34, 64, 64}},
+            {"RzBmpButton1", {540, 1, 40, 20}},
+            {"RzBmpButton2", {513, 1, 27, 20}},
+            {"RzMaskEdit1", {240, 116, 96, 21}},
+            {"RzMaskEdit2", {240, 140, 96, 21}},
+            {"BtnSetStart", {337, 115, 25, 23}},
+            {"BtnSetEnd", {337, 139, 25, 23}},
+            {"BtnPlayStart", {368, 114, 88, 48}},
+            {"BtnPlay2", {455, 114, 25, 48}},
+            {"BtnStop", {484, 114, 88, 48}},
+            {"ImageStart", {129, 173, 16, 16}},
+            {"ImageEnd", {560, 173, 16, 16}},
+            {"TrackBarPos", {128, 189, 449, 20}},
+            {"RzPageControl1", {21, 225, 553, 184}},
+            {"PanelState", {201, 201, 190, 50}},
+            {"RzCheckBox1", {104, 14, 105, 17}},
+            {"RzEdit1", {104, 38, 369, 21}},
+            {"RzComboBox1", {104, 122, 133, 21}},
+            {"RzEdit5", {336, 122, 49, 21}},
+            {"RzEdit6", {432, 122, 41, 21}},
+            {"RzEdit7", {104, 150, 369, 21}},
+            {"FS", {1, 0, 592, 452}},
+            {"Label10", {0, 0, 592, 105}},
         };
         for (const auto& [Name, Place] : Places) {
             auto* Control = W->findChild<QWidget*>(Name);

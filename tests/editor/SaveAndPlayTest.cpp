@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "widgets/FormControls.h"
-#include "widgets/FormServices.h"
-#include "player/Mpg123Player.h"
 #include "editor/UnitMP3Editor.h"
 #include "engine/VekMp3.h"
+#include "player/Mpg123Player.h"
+#include "widgets/FormControls.h"
+#include "widgets/FormServices.h"
 
 namespace {
 
@@ -72,11 +72,9 @@ TMediaPlayerMaker SilentPlayers() {
     return [] { return CreateMediaPlayer(TAudioOutputKind::Null); };
 }
 
-constexpr int64_t operator""_ms(unsigned long long Value) {
-    return static_cast<int64_t>(Value);
-}
+constexpr int64_t operator""_ms(unsigned long long Value) { return static_cast<int64_t>(Value); }
 
-} // namespace
+}  // namespace
 
 class SaveAndPlayTest : public QObject {
     Q_OBJECT
@@ -280,15 +278,16 @@ private slots:
         // 15 Latin bytes, then characters of two bytes each: byte 30 would be
         // the first half of one, so the title ends after 29 bytes.
         // (Keys can type Latin-1 only.)
-        W->RzEdit1->setText("abcdefghijklmno" "中文标题中文标题");
+        W->RzEdit1->setText("abcdefghijklmno"
+                            "中文标题中文标题");
         W->RzEdit2->setText("歌手");
         const QString Name = Files.filePath("gbk-out.mp3");
         Save(Name);
         qputenv("LC_ALL", Saved);
         QVERIFY(Boxes.empty());
         const QByteArray Tag = ReadAll(Name).right(128);
-        QCOMPARE(Tag.mid(3, 30),
-                 QByteArray("abcdefghijklmno\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2\xD6\xD0\xCE\xC4\xB1\xEA").leftJustified(30, '\0'));
+        QCOMPARE(Tag.mid(3, 30), QByteArray("abcdefghijklmno\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2\xD6\xD0\xCE\xC4\xB1\xEA")
+                                     .leftJustified(30, '\0'));
         QCOMPARE(Tag.mid(33, 5), QByteArray("\xB8\xE8\xCA\xD6\0", 5));
     }
 

@@ -2,9 +2,9 @@
 // sound device, for trying it by hand where there is no sound.
 #include <QApplication>
 
-#include "widgets/FormServices.h"
-#include "player/Mpg123Player.h"
 #include "editor/UnitMP3Editor.h"
+#include "player/Mpg123Player.h"
+#include "widgets/FormServices.h"
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/VekMp3.h"
 #include "tests/support/FrameBuilder.h"
 #include "tests/support/TestFiles.h"
-#include "engine/VekMp3.h"
 
 using namespace FrameBuilder;
 using TestFiles::TScratchDir;
@@ -83,10 +83,8 @@ TEST_F(AnalyseFileTest, VbrIsXingAtOffset36Only) {
         Bytes First;
         bool Vbr;
     } Cases[] = {
-        {InformationFrame(Cbr128(), "Xing", 36), true},
-        {InformationFrame(Cbr128(), "Info", 36), false},
-        {InformationFrame(Cbr128(), "VBRI", 36), false},
-        {InformationFrame(Mono, "Xing", 21), false},
+        {InformationFrame(Cbr128(), "Xing", 36), true},   {InformationFrame(Cbr128(), "Info", 36), false},
+        {InformationFrame(Cbr128(), "VBRI", 36), false},  {InformationFrame(Mono, "Xing", 21), false},
         {InformationFrame(Mpeg2Mono, "Xing", 13), false},
     };
     for (const auto& C : Cases) {
@@ -297,4 +295,4 @@ TEST(AnalyseFileErrors, ConstructorAnalysesOnlyAnExistingFile) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -40,19 +40,33 @@ TEST_P(FrameHeaderDecoding, DecodesFieldsLengthAndDuration) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, FrameHeaderDecoding,
     testing::Values(
-        THeaderCase{"Mpeg1L3_128k_44100", {0xFF, 0xFB, 0x90, 0x00}, 1.0, 3, 128, 44100, 0, false, 417, 1152000.0 / 44100},
-        THeaderCase{"Mpeg1L3_128k_44100_Padded", {0xFF, 0xFB, 0x92, 0x00}, 1.0, 3, 128, 44100, 1, false, 418, 1152000.0 / 44100},
+        THeaderCase{
+            "Mpeg1L3_128k_44100", {0xFF, 0xFB, 0x90, 0x00}, 1.0, 3, 128, 44100, 0, false, 417, 1152000.0 / 44100},
+        THeaderCase{"Mpeg1L3_128k_44100_Padded",
+                    {0xFF, 0xFB, 0x92, 0x00},
+                    1.0,
+                    3,
+                    128,
+                    44100,
+                    1,
+                    false,
+                    418,
+                    1152000.0 / 44100},
         // The padding bit adds one byte for layer 1 too: Trunc(48 * 32000 / 44100) + 1.
-        THeaderCase{"Mpeg1L1_32k_44100_Padded", {0xFF, 0xFF, 0x12, 0x00}, 1.0, 1, 32, 44100, 1, false, 35, 384000.0 / 44100},
+        THeaderCase{
+            "Mpeg1L1_32k_44100_Padded", {0xFF, 0xFF, 0x12, 0x00}, 1.0, 1, 32, 44100, 1, false, 35, 384000.0 / 44100},
         THeaderCase{"Mpeg1L3_320k_48000", {0xFF, 0xFB, 0xE4, 0x40}, 1.0, 3, 320, 48000, 0, false, 960, 24.0},
         THeaderCase{"Mpeg1L2_384k_32000", {0xFF, 0xFD, 0xE8, 0x00}, 1.0, 2, 384, 32000, 0, false, 1728, 36.0},
-        THeaderCase{"Mpeg2L3_24k_22050_Mono", {0xFF, 0xF3, 0x30, 0xC0}, 2.0, 3, 24, 22050, 0, true, 78, 576000.0 / 22050},
+        THeaderCase{
+            "Mpeg2L3_24k_22050_Mono", {0xFF, 0xF3, 0x30, 0xC0}, 2.0, 3, 24, 22050, 0, true, 78, 576000.0 / 22050},
         THeaderCase{"Mpeg2L1_256k_16000", {0xFF, 0xF7, 0xE8, 0x80}, 2.0, 1, 256, 16000, 0, false, 768, 24.0},
         // H1 = 0xE3: version code 0, layer code 1; bit-rate row 2, sample-rate row 3.
         THeaderCase{"Mpeg25L3_8k_8000", {0xFF, 0xE3, 0x18, 0x00}, 2.5, 3, 8, 8000, 0, false, 72, 72.0},
-        THeaderCase{"Mpeg25L3_160k_12000_DualChannel", {0xFF, 0xE3, 0xE4, 0x80}, 2.5, 3, 160, 12000, 0, false, 960, 48.0},
+        THeaderCase{
+            "Mpeg25L3_160k_12000_DualChannel", {0xFF, 0xE3, 0xE4, 0x80}, 2.5, 3, 160, 12000, 0, false, 960, 48.0},
         // Only H0 is the sync: a second byte without sync bits still decodes.
-        THeaderCase{"NoSyncBitsInSecondByte", {0xFF, 0x1B, 0x90, 0x00}, 1.0, 3, 128, 44100, 0, false, 417, 1152000.0 / 44100}),
+        THeaderCase{
+            "NoSyncBitsInSecondByte", {0xFF, 0x1B, 0x90, 0x00}, 1.0, 3, 128, 44100, 0, false, 417, 1152000.0 / 44100}),
     [](const testing::TestParamInfo<THeaderCase>& I) { return std::string(I.param.Name); });
 
 TEST(FrameHeader, OnlySingleChannelModeIsMono) {
@@ -105,4 +119,4 @@ TEST(Tables, GenreNamesAsShown) {
     EXPECT_STREQ(Id3Genres[147], "Synthpop");
 }
 
-} // namespace
+}  // namespace

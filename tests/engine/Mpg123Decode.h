@@ -6,8 +6,8 @@
 #include <string>
 
 struct TDecodeResult {
-    std::string Error;   // empty when the whole file decoded
-    int64_t Samples = 0; // per channel
+    std::string Error;    // empty when the whole file decoded
+    int64_t Samples = 0;  // per channel
     long Rate = 0;
     int Channels = 0;
 };

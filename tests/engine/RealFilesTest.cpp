@@ -9,10 +9,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tests/support/FrameBuilder.h"
-#include "tests/engine/Mpg123Decode.h"
-#include "tests/support/TestFiles.h"
 #include "engine/VekMp3.h"
+#include "tests/engine/Mpg123Decode.h"
+#include "tests/support/FrameBuilder.h"
+#include "tests/support/TestFiles.h"
 
 using namespace FrameBuilder;
 using TestFiles::Fixture;
@@ -137,8 +137,13 @@ TEST_P(RealFile, AnalysisAgreesWithTheEncoder) {
 TEST_P(RealFile, EveryCutDecodesToTheSamplesOfItsFrames) {
     const int64_t L = Engine.DataInfo.LengthMs;
     const std::pair<int32_t, int32_t> Ranges[] = {
-        {0, INT32_MAX}, {0, 500}, {500, 1000}, {1000, 1001}, {int32_t(L / 3), int32_t(2 * L / 3)},
-        {int32_t(L - 300), int32_t(L)}, {int32_t(L - 1), int32_t(L + 1000)},
+        {0, INT32_MAX},
+        {0, 500},
+        {500, 1000},
+        {1000, 1001},
+        {int32_t(L / 3), int32_t(2 * L / 3)},
+        {int32_t(L - 300), int32_t(L)},
+        {int32_t(L - 1), int32_t(L + 1000)},
     };
     for (const auto& [StartMs, EndMs] : Ranges) {
         SCOPED_TRACE(testing::Message() << StartMs << ".." << EndMs);
@@ -229,4 +234,4 @@ TEST(RealFileTruncated, LastFrameCutShort) {
     EXPECT_EQ(R.Samples, int64_t(W.Frames.size() - 2) * 1152);
 }
 
-} // namespace
+}  // namespace

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/VekMp3.h"
 #include "tests/support/FrameBuilder.h"
 #include "tests/support/TestFiles.h"
-#include "engine/VekMp3.h"
 
 using namespace FrameBuilder;
 using TestFiles::ReadAll;
@@ -181,22 +181,21 @@ const TFrameKind Mpeg2Mono{Mpeg2, 3, 64, 22050, 0, SingleChannel};
 const TFrameKind Mpeg25Stereo{Mpeg25, 3, 32, 11025, 0, Stereo};
 const TFrameKind Layer2{Mpeg1, 2, 128, 44100, 0, Stereo};
 
-INSTANTIATE_TEST_SUITE_P(
-    Kinds, InformationFrames,
-    testing::Values(TInfoCase{"XingMpeg1Stereo", Cbr128(), "Xing", 36, true},
-                    TInfoCase{"InfoMpeg1Stereo", Cbr128(), "Info", 36, true},
-                    TInfoCase{"InfoMpeg1Mono", Mpeg1Mono, "Info", 21, true},
-                    TInfoCase{"XingMpeg2Stereo", Mpeg2Stereo, "Xing", 21, true},
-                    TInfoCase{"InfoMpeg2Mono", Mpeg2Mono, "Info", 13, true},
-                    TInfoCase{"XingMpeg25Stereo", Mpeg25Stereo, "Xing", 21, true},
-                    TInfoCase{"VbriMpeg1Stereo", Cbr128(), "VBRI", 36, true},
-                    TInfoCase{"VbriMpeg2Mono", Mpeg2Mono, "VBRI", 36, true},
-                    TInfoCase{"XingLayer2", Layer2, "Xing", 36, true},
-                    // Audio bytes that happen to spell a marker elsewhere are audio.
-                    TInfoCase{"XingAt36OfMpeg1Mono", Mpeg1Mono, "Xing", 36, false},
-                    TInfoCase{"InfoAt21OfMpeg1Stereo", Cbr128(), "Info", 21, false},
-                    TInfoCase{"XingAt13OfMpeg2Stereo", Mpeg2Stereo, "Xing", 13, false}),
-    [](const testing::TestParamInfo<TInfoCase>& I) { return std::string(I.param.Name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, InformationFrames,
+                         testing::Values(TInfoCase{"XingMpeg1Stereo", Cbr128(), "Xing", 36, true},
+                                         TInfoCase{"InfoMpeg1Stereo", Cbr128(), "Info", 36, true},
+                                         TInfoCase{"InfoMpeg1Mono", Mpeg1Mono, "Info", 21, true},
+                                         TInfoCase{"XingMpeg2Stereo", Mpeg2Stereo, "Xing", 21, true},
+                                         TInfoCase{"InfoMpeg2Mono", Mpeg2Mono, "Info", 13, true},
+                                         TInfoCase{"XingMpeg25Stereo", Mpeg25Stereo, "Xing", 21, true},
+                                         TInfoCase{"VbriMpeg1Stereo", Cbr128(), "VBRI", 36, true},
+                                         TInfoCase{"VbriMpeg2Mono", Mpeg2Mono, "VBRI", 36, true},
+                                         TInfoCase{"XingLayer2", Layer2, "Xing", 36, true},
+                                         // Audio bytes that happen to spell a marker elsewhere are audio.
+                                         TInfoCase{"XingAt36OfMpeg1Mono", Mpeg1Mono, "Xing", 36, false},
+                                         TInfoCase{"InfoAt21OfMpeg1Stereo", Cbr128(), "Info", 21, false},
+                                         TInfoCase{"XingAt13OfMpeg2Stereo", Mpeg2Stereo, "Xing", 13, false}),
+                         [](const testing::TestParamInfo<TInfoCase>& I) { return std::string(I.param.Name); });
 
 // A 24-byte frame (MPEG 2, 8 kbit/s, 24 kHz) is too short to hold a record of
 // its own: "VBRI" 36 bytes from its start belongs to the next frame's audio.
@@ -263,7 +262,7 @@ TEST_F(SaveSegmentTest, StrayBytesOutOfStepDropFramesUntilAStepMeetsAHeader) {
 TEST_F(SaveSegmentTest, HeadersWithoutTableEntriesAreStrayBytes) {
     const Bytes A = Cbr128Frames(3, 1), B = Cbr128Frames(3, 10);
     for (const Bytes& Code : {Bytes("\xFF\xEB\x90\x00", 4), Bytes("\xFF\xF9\x90\x00", 4), Bytes("\xFF\xFB\x00\x00", 4),
-                             Bytes("\xFF\xFB\xF0\x00", 4), Bytes("\xFF\xFB\x9C\x00", 4)}) {
+                              Bytes("\xFF\xFB\xF0\x00", 4), Bytes("\xFF\xFB\x9C\x00", 4)}) {
         SCOPED_TRACE(testing::Message() << std::hex << int(uint8_t(Code[1])) << " " << int(uint8_t(Code[2])));
         Load(A + Code + B + Code);
         EXPECT_EQ(Engine.DataInfo.LengthMs, int64_t(6 * Ms128));
@@ -279,8 +278,8 @@ TEST_F(SaveSegmentTest, CopyEndsAtTheTagsBehindTheAudio) {
     const Bytes Audio = Cbr128Frames(10);
     TId3v1Fields V1;
     V1.Title = "Tagged";
-    for (const Bytes& Tail : {ApeFooter() + Id3v1Tag(V1), ApeFooter(), Id3v1Tag(V1), ApeTagWithItems() + Id3v1Tag(V1),
-                             ApeTagWithItems()}) {
+    for (const Bytes& Tail :
+         {ApeFooter() + Id3v1Tag(V1), ApeFooter(), Id3v1Tag(V1), ApeTagWithItems() + Id3v1Tag(V1), ApeTagWithItems()}) {
         Load(Audio + Tail);
         const TSaved S = SaveAll();
         EXPECT_TRUE(S.Result);
@@ -516,4 +515,4 @@ TEST_F(SaveSegmentTest, ReadErrorDuringTheCopyLeavesTheTargetAlone) {
     EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "out.mp3"}));
 }
 
-} // namespace
+}  // namespace

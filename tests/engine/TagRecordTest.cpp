@@ -129,4 +129,4 @@ TEST(TagFieldText, UpToTheFirstZeroByte) {
     EXPECT_EQ(TagFieldText(Field, 30), "");
 }
 
-} // namespace
+}  // namespace

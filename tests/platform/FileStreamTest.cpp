@@ -276,4 +276,4 @@ TEST(FileIdentity, SameFileUnderOtherNames) {
     EXPECT_FALSE(FileExists(""));
 }
 
-} // namespace
+}  // namespace

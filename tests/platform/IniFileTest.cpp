@@ -21,9 +21,7 @@ protected:
     }
     void TearDown() override { fs::remove_all(Dir); }
 
-    void Put(const std::string& Text) {
-        std::ofstream(Path, std::ios::binary) << Text;
-    }
+    void Put(const std::string& Text) { std::ofstream(Path, std::ios::binary) << Text; }
     std::string Get() const {
         std::ifstream In(Path, std::ios::binary);
         std::stringstream S;
@@ -84,7 +82,8 @@ TEST_F(IniFileTest, WritingKeepsEveryOtherSectionKeyAndLine) {
     Put("; settings\r\n[ZZ]\r\nsyCount=4\r\n\r\n[language]\r\nother=x\r\ndefault=1\r\n\r\n[Tail]\r\nk=v\r\n");
     TIniFile Ini(Path);
     Ini.WriteInteger("LANGUAGE", "Default", 3);
-    EXPECT_EQ(Get(), "; settings\r\n[ZZ]\r\nsyCount=4\r\n\r\n[language]\r\nother=x\r\nDefault=3\r\n\r\n[Tail]\r\nk=v\r\n");
+    EXPECT_EQ(Get(),
+              "; settings\r\n[ZZ]\r\nsyCount=4\r\n\r\n[language]\r\nother=x\r\nDefault=3\r\n\r\n[Tail]\r\nk=v\r\n");
 
     // A new key goes after the section's last entry, before the blank separator.
     Ini.WriteString("zz", "New", "a=b");
@@ -117,4 +116,4 @@ TEST_F(IniFileTest, SectionsAreReadWholeInFileOrder) {
     EXPECT_EQ(Ini.ReadString("Messages", "Ms_Info", ""), "Info");
 }
 
-} // namespace
+}  // namespace

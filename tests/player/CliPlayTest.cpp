@@ -78,7 +78,8 @@ std::vector<std::string> Lines(const std::string& Text) {
 }
 
 TEST(CliPlay, PlaysARangeAndPrintsThePositionAndTheEnd) {
-    const TRun R = RunCli({"play", Fixture("cbr128.mp3"), "--from", "500", "--to", "000:00:01.600", "--output", "null"});
+    const TRun R =
+        RunCli({"play", Fixture("cbr128.mp3"), "--from", "500", "--to", "000:00:01.600", "--output", "null"});
     EXPECT_EQ(R.ExitCode, 0) << R.Err;
     const std::vector<std::string> L = Lines(R.Out);
     ASSERT_GE(L.size(), 4u) << R.Out;
@@ -129,4 +130,4 @@ TEST(CliPlay, NegativeResultsAndErrorsHaveTheirExitCodes) {
     EXPECT_NE(Missing.Err.find("missing.mp3"), std::string::npos) << Missing.Err;
 }
 
-} // namespace
+}  // namespace

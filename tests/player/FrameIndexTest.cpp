@@ -5,11 +5,11 @@
 
 #include <cmath>
 
+#include "engine/VekMp3.h"
 #include "platform/FileStream.h"
 #include "player/Mp3FrameIndex.h"
 #include "player/Mpg123Player.h"
 #include "tests/player/PlayerTestSupport.h"
-#include "engine/VekMp3.h"
 
 using namespace PlayerTest;
 
@@ -83,4 +83,4 @@ TEST(FrameIndex, AFileWithoutFramesHasNone) {
     EXPECT_EQ(Index.LengthMs(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -52,4 +52,4 @@ TEST(HeardClock, ResetStartsAFreshSession) {
     EXPECT_EQ(Clock.HeardAt(TClock::now()), 0);
 }
 
-} // namespace
+}  // namespace

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/VekMp3.h"
 #include "platform/FileStream.h"
 #include "player/Mp3FrameIndex.h"
 #include "player/Mpg123Player.h"
 #include "tests/player/PlayerTestSupport.h"
-#include "engine/VekMp3.h"
 
 using namespace PlayerTest;
 
@@ -155,7 +155,7 @@ TEST(PlayerDecode, TheRangeEndsAtTheEndOfTheAudio) {
     EXPECT_EQ(FirstDifference(Whole.Samples, At, C.Samples, 0, C.Samples.size()), -1);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -181,4 +181,4 @@ TEST(PlayerDecode, AFileOfOneFrameIsPlayed) {
     EXPECT_EQ(C.Samples.size(), 1152u * 2);
 }
 
-} // namespace
+}  // namespace

@@ -102,4 +102,4 @@ bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Timeou
     return true;
 }
 
-} // namespace PlayerTest
+}  // namespace PlayerTest

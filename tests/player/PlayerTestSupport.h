@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "player/AudioSink.h"
 #include "engine/MediaPlayer.h"
+#include "player/AudioSink.h"
 
 namespace PlayerTest {
 
@@ -57,16 +57,47 @@ class TSpyPlayer final : public TMediaPlayer {
 public:
     explicit TSpyPlayer(std::unique_ptr<TMediaPlayer> Inner, int* Calls, int* Opens)
         : FInner(std::move(Inner)), FCalls(Calls), FOpens(Opens) {}
-    void Close() override { ++*FCalls; FInner->Close(); }
-    void SetFileName(const std::string& N) override { ++*FCalls; FInner->SetFileName(N); }
-    void SetTimeFormat(TMPTimeFormats F) override { ++*FCalls; FInner->SetTimeFormat(F); }
-    void Open() override { ++*FCalls; ++*FOpens; FInner->Open(); }
-    int32_t Length() override { ++*FCalls; return FInner->Length(); }
-    void SetPosition(int32_t Ms) override { ++*FCalls; FInner->SetPosition(Ms); }
-    void SetEndPos(int32_t Ms) override { ++*FCalls; FInner->SetEndPos(Ms); }
-    void Play() override { ++*FCalls; FInner->Play(); }
-    TMPModes Mode() override { ++*FCalls; return FInner->Mode(); }
-    int32_t Position() override { ++*FCalls; return FInner->Position(); }
+    void Close() override {
+        ++*FCalls;
+        FInner->Close();
+    }
+    void SetFileName(const std::string& N) override {
+        ++*FCalls;
+        FInner->SetFileName(N);
+    }
+    void SetTimeFormat(TMPTimeFormats F) override {
+        ++*FCalls;
+        FInner->SetTimeFormat(F);
+    }
+    void Open() override {
+        ++*FCalls;
+        ++*FOpens;
+        FInner->Open();
+    }
+    int32_t Length() override {
+        ++*FCalls;
+        return FInner->Length();
+    }
+    void SetPosition(int32_t Ms) override {
+        ++*FCalls;
+        FInner->SetPosition(Ms);
+    }
+    void SetEndPos(int32_t Ms) override {
+        ++*FCalls;
+        FInner->SetEndPos(Ms);
+    }
+    void Play() override {
+        ++*FCalls;
+        FInner->Play();
+    }
+    TMPModes Mode() override {
+        ++*FCalls;
+        return FInner->Mode();
+    }
+    int32_t Position() override {
+        ++*FCalls;
+        return FInner->Position();
+    }
 
 private:
     std::unique_ptr<TMediaPlayer> FInner;
@@ -88,4 +119,4 @@ private:
 // Polls Done every millisecond until it holds or Timeout passes; returns Done().
 bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Timeout);
 
-} // namespace PlayerTest
+}  // namespace PlayerTest

@@ -5,10 +5,10 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/VekMp3.h"
 #include "platform/FileStream.h"
 #include "player/Mpg123Player.h"
 #include "tests/player/PlayerTestSupport.h"
-#include "engine/VekMp3.h"
 
 using namespace PlayerTest;
 using namespace std::chrono_literals;
@@ -243,4 +243,4 @@ TEST(MediaPlayerErrors, OutputKindsAreNamedAsTheCommandLineSpellsThem) {
     EXPECT_FALSE(AudioOutputKindFromName("alsa", Kind));
 }
 
-} // namespace
+}  // namespace

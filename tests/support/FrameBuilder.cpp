@@ -42,7 +42,7 @@ int SampleRateIndex(const TFrameKind& Kind) {
     throw std::invalid_argument("sample rate not in table");
 }
 
-} // namespace
+}  // namespace
 
 Bytes Header(const TFrameKind& Kind) {
     Bytes H(4, '\0');
@@ -108,7 +108,7 @@ Bytes Field(const std::string& Text, size_t Width) {
     F.resize(Width, '\0');
     return F;
 }
-} // namespace
+}  // namespace
 
 Bytes Id3v1Tag(const TId3v1Fields& T) {
     Bytes Tag = "TAG" + Field(T.Title, 30) + Field(T.Artist, 30) + Field(T.Album, 30) + Field(T.Year, 4) +
@@ -174,4 +174,4 @@ TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End) {
     return W;
 }
 
-} // namespace FrameBuilder
+}  // namespace FrameBuilder

@@ -17,9 +17,9 @@ enum TChannelMode { Stereo = 0, JointStereo = 1, DualChannel = 2, SingleChannel 
 
 struct TFrameKind {
     int VersionCode = Mpeg1;
-    int Layer = 3;               // 1..3
-    int BitRateKbps = 128;       // looked up in the header's table
-    int SampleRate = 44100;      // Hz
+    int Layer = 3;           // 1..3
+    int BitRateKbps = 128;   // looked up in the header's table
+    int SampleRate = 44100;  // Hz
     int Padding = 0;
     int ChannelMode = JointStereo;
 };
@@ -70,12 +70,12 @@ struct TWalkedFrame {
 
 struct TWalk {
     std::vector<TWalkedFrame> Frames;
-    int64_t End = 0;          // where the walk stopped
-    bool Clean = false;       // true when it stopped exactly at the requested end
+    int64_t End = 0;     // where the walk stopped
+    bool Clean = false;  // true when it stopped exactly at the requested end
 };
 
 // Walks back-to-back frames from From up to End. Stops at the first bytes that
 // are no frame header or at a frame that would run past End.
 TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End);
 
-} // namespace FrameBuilder
+}  // namespace FrameBuilder

@@ -41,4 +41,4 @@ std::string TScratchDir::Write(const std::string& Name, const Bytes& Data) const
     return P;
 }
 
-} // namespace TestFiles
+}  // namespace TestFiles
