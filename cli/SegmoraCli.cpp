@@ -2,8 +2,10 @@
 #include <CLI/CLI.hpp>
 
 #include <iostream>
+#include <string>
 
 #include "cli/CliCommands.h"
+#include "platform/Version.h"
 
 using namespace SegmoraCli;
 
@@ -12,6 +14,7 @@ int main(int argc, char** argv) {
                  "TIME is plain milliseconds (\"1500\") or a time code (\"000:00:01.500\")."};
     App.name("segmora-cli");
     App.require_subcommand(1);
+    App.set_version_flag("--version", std::string("segmora-cli ") + SegmoraVersion, "Print the version and exit");
 
     TInfoOptions Info;
     CLI::App* InfoCmd = App.add_subcommand("info", "Show the stream information and ID3v1 tag of an MP3 file");
