@@ -7,6 +7,10 @@
     draw_pictures.py check DIR   checks the size of every finished picture in DIR and
                                  that DIR/resources.qrc lists them
 
+The application icon (app/segmora.svg) is not one of the window's pictures: it is installed
+for menus and desktops, as the SVG itself and rendered at each of APP_ICON_SIZES
+(app/segmora_48.png, ...).
+
 Only the standard library is used; rsvg-convert turns the SVG files into PNG files
 (see make-pictures.sh). All pictures share one palette, defined below.
 """
@@ -425,6 +429,47 @@ def emblem(x0, y0, width, height):
     return out
 
 
+# ---------------------------------------------------------------- application icon (scalable, 256 grid)
+
+APP_ICON_SIZES = (48, 256)
+
+
+def app_icon():
+    """The program's icon for menus and the desktop: the emblem of the skin on a blue tile,
+    a waveform with the chosen piece bright between a green start pin and a red end pin.
+    Drawn on a 256 grid; it has to stay legible at 48 pixels, so there are few, broad bars."""
+    defs = vgrad("tile", (0, BAND_TOP), (1, BAND_BOTTOM))
+    defs += vgrad("sheen", (0, "#ffffff", 0.30), (1, "#ffffff", 0))
+    b = ""
+    b += '<rect x="20" y="26" width="216" height="216" rx="46" fill="#0e3f60" fill-opacity=".28"/>'
+    b += '<rect x="20" y="18" width="216" height="216" rx="46" fill="url(#tile)"/>'
+    b += '<path d="M66 18H190a46 46 0 0 1 46 46v22H20V64a46 46 0 0 1 46-46z" fill="url(#sheen)"/>'
+    b += (
+        f'<rect x="21.5" y="19.5" width="213" height="213" rx="44.5" fill="none" stroke="{DEEP}" '
+        'stroke-width="3"/>'
+    )
+    n, x0, pitch, bar, mid = 11, 38, 17, 10, 150
+    first, last = 3, 7
+    for i in range(n):
+        env = 0.30 + 0.70 * abs(math.sin(i * 0.62 + 0.5) * math.cos(i * 0.23 - 0.3))
+        h = 104 * max(env, 0.26)
+        chosen = first <= i <= last
+        b += (
+            f'<rect x="{fmt(x0 + i * pitch)}" y="{fmt(mid - h / 2)}" width="{bar}" height="{fmt(h)}" '
+            f'rx="{bar / 2}" fill="#ffffff" fill-opacity="{".95" if chosen else ".38"}"/>'
+        )
+    for idx, fill, n_ in ((first, START, 1), (last + 1, END, 2)):
+        x = x0 + idx * pitch - (pitch - bar) / 2
+        b += f'<path d="M{fmt(x)} 84V212" stroke="#ffffff" stroke-width="4.4" stroke-linecap="round"/>'
+        b += f'<path d="M{fmt(x)} 84V212" stroke="{fill}" stroke-width="2.4" stroke-linecap="round"/>'
+        b += (
+            f'<path d="{pin_path(x, 62, 25, 100)}" fill="{fill}" stroke="#ffffff" stroke-width="4" '
+            'stroke-linejoin="round"/>'
+        )
+        b += digit(n_, x, 62, 26, "#ffffff", 5.5)
+    return svg(256, 256, b, defs)
+
+
 # ---------------------------------------------------------------- the list of pictures
 
 FACES = {"open": icon_open, "save": icon_save, "sponsor": icon_heart, "about": icon_help}
@@ -459,6 +504,11 @@ def pictures():
     out.append(("markers/MarkStartD", marker(1, False), (16, 16)))
     out.append(("markers/MarkEndD", marker(2, False), (16, 16)))
     return out
+
+
+def app_pictures():
+    """(relative path without extension, SVG text) of the application icon."""
+    return [("app/segmora", app_icon())]
 
 
 # ---------------------------------------------------------------- PNG reading, BMP writing
@@ -606,12 +656,21 @@ def check(root):
         if tuple(got) != size:
             print(f"{path}: {got[0]}x{got[1]}, {size[0]}x{size[1]} expected")
             bad += 1
+    for rel, _ in app_pictures():
+        for px in APP_ICON_SIZES:
+            path = os.path.join(root, f"{rel}_{px}.png")
+            if not os.path.exists(path):
+                print(f"{path} is missing")
+                bad += 1
+            elif png_size(path) != (px, px):
+                print(f"{path}: {'x'.join(map(str, png_size(path)))}, {px}x{px} expected")
+                bad += 1
     return bad
 
 
 def main(argv):
     if len(argv) == 3 and argv[1] == "svg":
-        for rel, text, _ in pictures():
+        for rel, text in [(rel, text) for rel, text, _ in pictures()] + app_pictures():
             path = os.path.join(argv[2], rel + ".svg")
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding="utf-8") as f:

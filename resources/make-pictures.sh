@@ -2,7 +2,8 @@
 # Regenerates every picture in this folder from draw_pictures.py:
 #   draw_pictures.py writes the SVG sources beside the pictures,
 #   rsvg-convert (Debian package librsvg2-bin) renders them to PNG,
-#   the four marker bitmaps are turned into 24-bit BMP files.
+#   the four marker bitmaps are turned into 24-bit BMP files,
+#   the application icon is rendered at the sizes installed for menus (APP_ICON_SIZES).
 # The finished pictures are kept in the repository, so building the program needs none of this.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -21,6 +22,9 @@ for svg in markers/*.svg; do
   name=$(basename "${svg%.svg}")
   rsvg-convert -o "$tmp/$name.png" "$svg"
   python3 draw_pictures.py bmp "$tmp/$name.png" "markers/$name.bmp"
+done
+for size in 48 256; do
+  rsvg-convert -w "$size" -h "$size" -o "app/segmora_$size.png" app/segmora.svg
 done
 
 python3 draw_pictures.py check .
