@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The checks of the files that make Segmora an installed Linux program, one per
+# ctest test:
+#   check-packaging.sh desktop-entry  SOURCE_DIR
+#   check-packaging.sh metainfo       SOURCE_DIR
+#   check-packaging.sh manual-pages   SOURCE_DIR
+#   check-packaging.sh completion     SOURCE_DIR
+#   check-packaging.sh versions       SOURCE_DIR VERSION BIN_DIR
+#   check-packaging.sh installed-tree BUILD_DIR VERSION GUI(ON|OFF)
+# Exits 77 (a skip for ctest) when a tool it needs is missing.
+set -euo pipefail
+
+check=$1
+shift
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+need() {
+    command -v "$1" >/dev/null || {
+        echo "skipped: $1 is missing (Debian package $2)"
+        exit 77
+    }
+}
+
+case $check in
+desktop-entry)
+    need desktop-file-validate desktop-file-utils
+    # It prints its complaints and exits 0 for mere hints: any output counts.
+    out=$(desktop-file-validate "$1/packaging/segmora.desktop" 2>&1) || fail "desktop-file-validate failed"
+    [ -z "$out" ] || fail "desktop-file-validate: $out"
+    ;;
+metainfo)
+    need appstreamcli appstream
+    # --strict: also the hints (a missing content rating is only one of those).
+    appstreamcli validate --no-net --strict "$1/packaging/io.github.segmora.Segmora.metainfo.xml" || fail "appstreamcli validate"
+    ;;
+manual-pages)
+    need groff groff-base
+    for page in "$1"/packaging/*.1; do
+        out=$(LC_ALL=C.UTF-8 groff -man -ww -z "$page" 2>&1) || fail "groff failed on $page"
+        [ -z "$out" ] || fail "$page: $out"
+    done
+    ;;
+completion)
+    # A fresh bash with nothing but the script: it must load, register itself
+    # and complete from the words of a command line.
+    bash --norc --noprofile -c '
+        set -u
+        source "$1/packaging/segmora-cli.bash-completion" || exit 1
+        complete -p segmora-cli >/dev/null || { echo "segmora-cli has no completion"; exit 1; }
+        bad=0
+        expect() {
+            local want=$1; shift
+            COMP_WORDS=("$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=()
+            _segmora_cli
+            local got="${COMPREPLY[*]}"
+            [ "$got" = "$want" ] || { echo "[$*]: \"$got\", \"$want\" expected"; bad=1; }
+        }
+        expect "cut"                   segmora-cli c
+        expect "info cut play"         segmora-cli ""
+        expect "--version"             segmora-cli --v
+        expect "--start"               segmora-cli cut a.mp3 --st
+        expect "--tag --title --track" segmora-cli cut a.mp3 b.mp3 --t
+        expect ""                      segmora-cli cut a.mp3 b.mp3 --start ""
+        expect "--json"                segmora-cli info --j
+        expect "auto null"             segmora-cli play a.mp3 --output ""
+        expect "null"                  segmora-cli play a.mp3 --output n
+        cd "$1/tests/fixtures"
+        expect "cbr128.mp3"            segmora-cli info cb
+        expect "vbr.mp3"               segmora-cli cut --start 0 v
+        exit $bad' bash "$1" || fail "completion"
+    ;;
+versions)
+    version=$2 bin=$3
+    out=$("$bin/segmora-cli" --version) || fail "segmora-cli --version exited $?"
+    [ "$out" = "segmora-cli $version" ] || fail "segmora-cli --version: \"$out\""
+    if [ -x "$bin/segmora" ]; then
+        # Without a display: the answer must come before any window is made.
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/segmora" --version) ||
+            fail "segmora --version exited $?"
+        [ "$out" = "segmora $version" ] || fail "segmora --version: \"$out\""
+    fi
+    # Texts that cannot be generated name the version too; keep them in step.
+    release=$(grep -o -m1 '<release version="[^"]*"' "$1/packaging/io.github.segmora.Segmora.metainfo.xml" | cut -d'"' -f2)
+    [ "$release" = "$version" ] || fail "the metainfo's newest release is \"$release\", the build's version $version"
+    for page in "$1"/packaging/*.1; do
+        grep -q "^\.TH .* \"Segmora $version\" " "$page" || fail "$page: .TH does not name Segmora $version"
+    done
+    ;;
+installed-tree)
+    build=$1 version=$2 gui=$3
+    root=$(mktemp -d)
+    trap 'rm -rf "$root"' EXIT
+    cmake --install "$build" --prefix "$root" >/dev/null || fail "cmake --install"
+    files=(bin/segmora-cli share/man/man1/segmora-cli.1 share/bash-completion/completions/segmora-cli)
+    if [ "$gui" = ON ]; then
+        files+=(bin/segmora bin/MarkStart.bmp bin/MarkEnd.bmp bin/MarkStartD.bmp bin/MarkEndD.bmp
+            share/man/man1/segmora.1 share/applications/segmora.desktop
+            share/metainfo/io.github.segmora.Segmora.metainfo.xml
+            share/icons/hicolor/scalable/apps/segmora.svg
+            share/icons/hicolor/48x48/apps/segmora.png share/icons/hicolor/256x256/apps/segmora.png)
+    fi
+    for f in "${files[@]}"; do [ -s "$root/$f" ] || fail "$f is not installed"; done
+    out=$("$root/bin/segmora-cli" --version) && [ "$out" = "segmora-cli $version" ] ||
+        fail "the installed segmora-cli --version: \"${out:-}\""
+    ;;
+*)
+    echo "unknown check: $check" >&2
+    exit 2
+    ;;
+esac
+[ $failures -eq 0 ]
