@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build with
-# the window program, a short fuzz run of the engine, then the engine,
+# the window program, its Debian package installed into a scratch root and run
+# from there, a short fuzz run of the engine, then the engine,
 # platform, player and CLI tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -11,6 +12,10 @@ JOBS=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
+
+# The Debian package of that build, unpacked and run as an unprivileged user
+# (needs root or sudo; skipped with a message otherwise).
+scripts/test-package.sh build
 
 # A short fuzz run of the engine over the seed corpus (clang's libFuzzer).
 fuzz/run-fuzz-smoke.sh
