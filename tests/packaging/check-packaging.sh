@@ -5,6 +5,7 @@
 #   check-packaging.sh metainfo       SOURCE_DIR
 #   check-packaging.sh manual-pages   SOURCE_DIR
 #   check-packaging.sh completion     SOURCE_DIR
+#   check-packaging.sh cli-options    SOURCE_DIR BIN_DIR
 #   check-packaging.sh versions       SOURCE_DIR VERSION BIN_DIR
 #   check-packaging.sh installed-tree BUILD_DIR VERSION GUI(ON|OFF)
 # Exits 77 (a skip for ctest) when a tool it needs is missing.
@@ -71,6 +72,30 @@ completion)
         expect "cbr128.mp3"            segmora-cli info cb
         expect "vbr.mp3"               segmora-cli cut --start 0 v
         exit $bad' bash "$1" || fail "completion"
+    ;;
+cli-options)
+    # What segmora-cli's help shows, the manual page describes and the
+    # completion offers: every subcommand, and every option of each.
+    cli=$2/segmora-cli
+    page=$1/packaging/segmora-cli.1
+    offered() {
+        bash --norc --noprofile -c 'source "$1"; shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+            _segmora_cli; printf "%s\n" "${COMPREPLY[@]}"' bash "$1/packaging/segmora-cli.bash-completion" "${@:2}"
+    }
+    commands=$(sed -n '/^Subcommands:/,$s/^  \([a-z]*\) .*/\1/p' <<<"$("$cli" --help)")
+    [ -n "$commands" ] || fail "segmora-cli --help shows no subcommands"
+    [ "$(offered "$1" segmora-cli "" | sort)" = "$(sort <<<"$commands")" ] ||
+        fail "the completion offers other subcommands than $(echo $commands)"
+    for command in "" $commands; do
+        grep -q "^\.BI $command " "$page" || [ -z "$command" ] || fail "segmora-cli.1 does not describe $command"
+        options=$(grep -o -- '--[a-z][a-z-]*' <<<"$("$cli" $command --help)" | sort -u)
+        [ -n "$options" ] || fail "segmora-cli $command --help shows no options"
+        [ "$(offered "$1" segmora-cli $command -- | sort)" = "$options" ] ||
+            fail "the completion offers other options than these for \"$command\": $(echo $options)"
+        for option in $options; do
+            grep -qF -- "${option//-/\\-}" "$page" || fail "segmora-cli.1 lacks $command $option"
+        done
+    done
     ;;
 versions)
     version=$2 bin=$3
