@@ -12,6 +12,15 @@ namespace {
 const TMarkScale StartScale = TMarkScale::Start(128, 449);
 const TMarkScale EndScale = TMarkScale::End(128, 449);
 
+// A marker's place and the time it stands for in a file of Length ms, the
+// bar's maximum.
+struct TPlace {
+    const TMarkScale& Scale;
+    int32_t Left;
+    int64_t Ms;
+    int64_t Length;
+};
+
 TEST(MarkScale, TheWindowsBarGivesTheMarkersTheirPlaces) {
     EXPECT_EQ(StartScale.ZeroLeft(), 129);
     EXPECT_EQ(StartScale.FullLeft(), 553);
@@ -33,46 +42,36 @@ TEST(MarkScale, RoundsExactHalvesToTheEvenNeighbour) {
 }
 
 TEST(MarkScale, PlacesStandForTimes) {
-    const struct {
-        const TMarkScale& Scale;
-        int32_t Left;
-        int64_t Max;
-        int64_t Ms;
-    } Cases[] = {
-        {StartScale, 129, 10000, 0},      // the zero place
+    const TPlace Cases[] = {
+        {StartScale, 129, 0, 10000},      // the zero place
         {StartScale, 553, 10000, 10000},  // the full place
-        {StartScale, 341, 10000, 5000},   // 212 of 424 pixels
-        {StartScale, 235, 10000, 2500},   // 106 of 424
-        {EndScale, 135, 10000, 0},       {EndScale, 560, 10000, 10000},
-        {EndScale, 348, 10000, 5012},  // 10 000 x 213 / 425 = 5011.8
-        {StartScale, 341, 1, 0},       // exact halves: 0.5, 1.5, 2.5 and 3.5 ms
-        {StartScale, 341, 3, 2},         {StartScale, 341, 5, 2},
-        {StartScale, 341, 7, 4},         {StartScale, 129 + 424, 1, 1},
+        {StartScale, 341, 5000, 10000},   // 212 of 424 pixels
+        {StartScale, 235, 2500, 10000},   // 106 of 424
+        {EndScale, 135, 0, 10000},       {EndScale, 560, 10000, 10000},
+        {EndScale, 348, 5012, 10000},  // 10 000 x 213 / 425 = 5011.8
+        {StartScale, 341, 0, 1},       // exact halves: 0.5, 1.5, 2.5 and 3.5 ms
+        {StartScale, 341, 2, 3},         {StartScale, 341, 2, 5},
+        {StartScale, 341, 4, 7},         {StartScale, 553, 1, 1},
         {StartScale, 341, 0, 0},  // a bar without length
     };
-    for (const auto& C : Cases) EXPECT_EQ(C.Scale.TimeAt(C.Left, C.Max), C.Ms) << C.Left << " of " << C.Max;
+    for (const TPlace& C : Cases) EXPECT_EQ(C.Scale.TimeAt(C.Left, C.Length), C.Ms) << C.Left << " of " << C.Length;
 }
 
 TEST(MarkScale, TimesHaveTheirPlaces) {
-    const struct {
-        const TMarkScale& Scale;
-        int64_t Ms;
-        int64_t Length;
-        int32_t Left;
-    } Cases[] = {
-        {StartScale, 0, 10000, 129},
-        {StartScale, 10000, 10000, 553},
-        {StartScale, 50000, 144000, 129 + 147},  // 424 x 50 / 144 = 147.2
-        {EndScale, 10000, 144000, 135 + 30},     // 425 x 10 / 144 = 29.51
-        {EndScale, 5000, 10000, 135 + 212},      // 212.5 goes to the even 212
-        {EndScale, 427, 850, 135 + 214},         // 213.5 goes to the even 214
-        {StartScale, 1, 848, 129},               // 0.5
-        {StartScale, 3, 848, 129 + 2},           // 1.5
-        {StartScale, 500, 0, 129},               // without a length, the zero place
-        {EndScale, 500, 0, 135},
-        {EndScale, 500, -1, 135},
+    const TPlace Cases[] = {
+        {StartScale, 129, 0, 10000},
+        {StartScale, 553, 10000, 10000},
+        {StartScale, 129 + 147, 50000, 144000},  // 424 x 50 / 144 = 147.2
+        {EndScale, 135 + 30, 10000, 144000},     // 425 x 10 / 144 = 29.51
+        {EndScale, 135 + 212, 5000, 10000},      // 212.5 goes to the even 212
+        {EndScale, 135 + 214, 427, 850},         // 213.5 goes to the even 214
+        {StartScale, 129, 1, 848},               // 0.5
+        {StartScale, 129 + 2, 3, 848},           // 1.5
+        {StartScale, 129, 500, 0},               // without a length, the zero place
+        {EndScale, 135, 500, 0},
+        {EndScale, 135, 500, -1},
     };
-    for (const auto& C : Cases) EXPECT_EQ(C.Scale.LeftAt(C.Ms, C.Length), C.Left) << C.Ms << " of " << C.Length;
+    for (const TPlace& C : Cases) EXPECT_EQ(C.Scale.LeftAt(C.Ms, C.Length), C.Left) << C.Ms << " of " << C.Length;
 }
 
 TEST(MarkScale, AScaleWithoutExtentStandsForZero) {
