@@ -32,7 +32,7 @@ enum TOption : unsigned {
     RightAligned = 1 << 2,  // a label that keeps its right edge as it sizes itself
     FixedSize = 1 << 3,     // a label that does not size itself
     Opaque = 1 << 4,
-    TitleFont = 1 << 5,  // the white bold type of the title band
+    TitleFont = 1 << 5,  // the bold type of the title band
     HandCursor = 1 << 6,
     Transparent = 1 << 7,  // a picture without the colour of its lower left pixel
     Stretch = 1 << 8,      // a picture scaled to the control
