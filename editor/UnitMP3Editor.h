@@ -1,5 +1,12 @@
 // The editor window: the tool's one window, its state, its controls and
-// their handlers.
+// their handlers. The unit's implementation is split by concern:
+//   UnitMP3Editor.cpp   life (creation, showing, closing), the window's states, chrome
+//   EditorLayout.cpp    the controls with their design-time places and texts
+//   EditorTexts.cpp     the texts of the edition
+//   EditorFiles.cpp     opening a file, the information pages, saving the segment
+//   EditorMarks.cpp     time codes, the markers and the position bar
+//   EditorPlayback.cpp  the playback controls
+// The marker arithmetic itself is editor/MarkScale.h, free of the window.
 #pragma once
 
 #include <QPixmap>
@@ -8,14 +15,15 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
 #include "engine/VekMp3.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
+#include "widgets/WindowServices.h"
 
+class QAbstractButton;
 class QMenu;
 class QCloseEvent;
 class QShowEvent;
@@ -38,8 +46,11 @@ enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 class TFrmMP3Editor : public QWidget {
     Q_OBJECT
 public:
-    explicit TFrmMP3Editor(QWidget* Parent = nullptr);
+    // Services: the player, boxes and dialogs the window uses.
+    explicit TFrmMP3Editor(TWindowServices Services = DefaultWindowServices(), QWidget* Parent = nullptr);
     ~TFrmMP3Editor() override;
+
+    const TWindowServices& Services() const { return FServices; }
 
     // ---- controls, by their designer names ----
     TImage* FS;
@@ -188,23 +199,45 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
 
 private:
+    // What the window offers, as enabled controls: nothing that needs a
+    // file; a file to play, mark and save; a file playing. The markers and
+    // their edits follow ResetMarks instead, and stay usable while playing.
+    enum class TEditorState { NoFile, Idle, Playing };
+    void ShowState(TEditorState State);
+
+    // The busy panel with Text over the window, painted at once, for as long
+    // as the object lives (an error going on to the report included).
+    class TBusyPanel {
+    public:
+        TBusyPanel(TFrmMP3Editor& Window, const QString& Text);
+        ~TBusyPanel();
+        TBusyPanel(const TBusyPanel&) = delete;
+        TBusyPanel& operator=(const TBusyPanel&) = delete;
+
+    private:
+        TPanel* FPanel;
+    };
+
+    // ---- made once, in the constructor ----
     void CreateControls();
     void ConnectHandlers();
+    void ConnectClick(QAbstractButton* Button, void (TFrmMP3Editor::*Handler)(QObject*));
+
+    // ---- through the services ----
+    bool Execute(TFileDialog* Dialog);
+    void ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon);
+
     void MarkMouseDown(TMarkDrag& Mark, QWidget* Sender, Qt::MouseButton Button, int X, int Y);
     void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
+    void MarkMouseUp(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void SetEditText(TMaskEdit* Edit, const QString& Text);
     bool SponsorShowIfDue(bool Forced);
     void PlayFrom(int64_t From, bool MoveBar);
-    void ShowIdle();
+
+    TWindowServices FServices;
     bool FPlaced = false;
     bool FClosed = false;
 };
-
-// How the window makes the media player its engine measures and plays
-// through: by default one on the sound device. Tests put a silent one in its
-// place. Returns the maker that was in place; an empty one restores the default.
-using TMediaPlayerMaker = std::function<std::unique_ptr<TMediaPlayer>()>;
-TMediaPlayerMaker SetMediaPlayerMaker(TMediaPlayerMaker Maker);
 
 // ---- unit variables ----
 // Folder of the program file, ending in "/"; every file beside the program

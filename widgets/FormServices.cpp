@@ -1,99 +1,26 @@
 #include "widgets/FormServices.h"
 
 #include <QApplication>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLocale>
-#include <QMessageBox>
 #include <QStringList>
 #include <QWidget>
 
 #include <cmath>
 
-namespace {
-
-TMessageBoxHook& MessageBoxHook() {
-    static TMessageBoxHook Hook;
-    return Hook;
-}
-
-TFileDialogHook& FileDialogHook() {
-    static TFileDialogHook Hook;
-    return Hook;
-}
-
-// "MP3(*.mp3)|*.mp3|All|*.*" as the toolkit's "MP3(*.mp3);;All (*.*)".
-QString ToolkitFilter(const QString& Filter) {
-    const QStringList Parts = Filter.split(QLatin1Char('|'));
-    QStringList Result;
-    for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
-        QString Patterns = Parts[I + 1];
-        Patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString Description = Parts[I];
-        if (Description.contains(QLatin1Char('(') + Patterns + QLatin1Char(')')))
-            Result << Description;
-        else
-            Result << Description + QStringLiteral(" (") + Patterns + QLatin1Char(')');
-    }
-    return Result.join(QStringLiteral(";;"));
-}
-
-}  // namespace
-
-void ApplicationShowException(const std::exception& E) {
+void ApplicationShowException(const TWindowServices& Services, const std::exception& E) {
     QString Text = QString::fromUtf8(E.what());
     // The report ends a sentence that lacks its full stop, but leaves one
     // that ends in "!", "?" or other punctuation below the full stop alone.
     if (!Text.isEmpty() && Text.back() > QLatin1Char('.')) Text += QLatin1Char('.');
-    MessageBox(QApplication::activeWindow(), Text, ApplicationTitle(), TMsgIcon::Error);
+    MessageBox(Services, QApplication::activeWindow(), Text, ApplicationTitle(), TMsgIcon::Error);
 }
 
 void SetApplicationTitle(const QString& Title) { QGuiApplication::setApplicationDisplayName(Title); }
 
 QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
 
-void MessageBox(QWidget* Owner, const QString& Text, const QString& Caption, TMsgIcon Icon) {
-    if (MessageBoxHook()) {
-        MessageBoxHook()(Text, Caption, Icon);
-        return;
-    }
-    QMessageBox::Icon BoxIcon = QMessageBox::NoIcon;
-    switch (Icon) {
-    case TMsgIcon::None: break;
-    case TMsgIcon::Information: BoxIcon = QMessageBox::Information; break;
-    case TMsgIcon::Warning: BoxIcon = QMessageBox::Warning; break;
-    case TMsgIcon::Error: BoxIcon = QMessageBox::Critical; break;
-    case TMsgIcon::Question: BoxIcon = QMessageBox::Question; break;
-    }
-    // The box shows a CR LF pair as one line break, not as two.
-    QString Shown = Text;
-    Shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox Box(BoxIcon, Caption, Shown, QMessageBox::Ok, Owner);
-    Box.setTextFormat(Qt::PlainText);
-    Box.exec();
-}
-
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook) { return std::exchange(MessageBoxHook(), std::move(Hook)); }
-
 TFileDialog::TFileDialog(TKind AKind, QObject* Owner) : QObject(Owner), Kind(AKind) {}
-
-bool TFileDialog::Execute(QWidget* Owner) {
-    if (FileDialogHook()) return FileDialogHook()(*this);
-    QFileDialog::Options Options;
-    if (!OverwritePrompt) Options |= QFileDialog::DontConfirmOverwrite;
-    const QString Chosen =
-        Kind == TKind::Open
-            ? QFileDialog::getOpenFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr, Options)
-            : QFileDialog::getSaveFileName(Owner, Title, FileName, ToolkitFilter(Filter), nullptr, Options);
-    if (Chosen.isEmpty()) return false;
-    FileName = Chosen;
-    if (Kind == TKind::Save && !DefaultExt.isEmpty() && QFileInfo(Chosen).suffix().isEmpty())
-        FileName += QLatin1Char('.') + DefaultExt;
-    return true;
-}
-
-TFileDialogHook SetFileDialogHook(TFileDialogHook Hook) { return std::exchange(FileDialogHook(), std::move(Hook)); }
 
 void InstallFontSubstitutes() {
     const QStringList Cjk = {QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC"),

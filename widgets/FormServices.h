@@ -1,7 +1,8 @@
 // Application-wide services of the window toolkit: the standard error report
-// for errors that escape an event handler, message boxes and file dialogs
-// behind seams that tests can replace, the application title, font
-// substitutes for the Chinese font names, and the user's number separators.
+// for errors that escape an event handler, the file dialogs' descriptions,
+// the application title, font substitutes for the Chinese font names, and
+// the user's number separators. Boxes and dialogs are shown through the
+// window's services (widgets/WindowServices.h).
 #pragma once
 
 #include <QFont>
@@ -9,32 +10,32 @@
 #include <QString>
 
 #include <exception>
-#include <functional>
 #include <utility>
 
-class QWidget;
+#include "widgets/WindowServices.h"
 
 // ---- the application's standard error report ----
 
 // Shows the error's text in a message box captioned with the application
-// title; the program goes on afterwards.
-void ApplicationShowException(const std::exception& E);
+// title, through Services; the program goes on afterwards.
+void ApplicationShowException(const TWindowServices& Services, const std::exception& E);
 
 // Runs an event handler so that an error escaping it reaches the standard
 // error report instead of unwinding through the toolkit.
 template <class TBody>
-void RunHandler(TBody&& Body) {
+void RunHandler(const TWindowServices& Services, TBody&& Body) {
     try {
         std::forward<TBody>(Body)();
     } catch (const std::exception& E) {
-        ApplicationShowException(E);
+        ApplicationShowException(Services, E);
     }
 }
 
-// A slot for connect() that calls a handler method of Self under RunHandler.
-template <class TObj, class... TArgs>
-auto Guard(TObj* Self, void (TObj::*Method)(TArgs...)) {
-    return [Self, Method](TArgs... Args) { RunHandler([&] { (Self->*Method)(Args...); }); };
+// A slot for connect() that calls a handler method of the window Self under
+// RunHandler, reporting through the window's Services().
+template <class TWindow, class... TArgs>
+auto Guard(TWindow* Self, void (TWindow::*Method)(TArgs...)) {
+    return [Self, Method](TArgs... Args) { RunHandler(Self->Services(), [&] { (Self->*Method)(Args...); }); };
 }
 
 // ---- application title ----
@@ -42,20 +43,9 @@ auto Guard(TObj* Self, void (TObj::*Method)(TArgs...)) {
 void SetApplicationTitle(const QString& Title);
 QString ApplicationTitle();
 
-// ---- message boxes ----
-
-enum class TMsgIcon { None, Information, Warning, Error, Question };
-
-// A modal box with an OK button. Text may hold CR LF line breaks.
-void MessageBox(QWidget* Owner, const QString& Text, const QString& Caption, TMsgIcon Icon);
-
-// Replaces the boxes (tests); returns the hook that was installed before.
-// An empty hook restores the real boxes.
-using TMessageBoxHook = std::function<void(const QString& Text, const QString& Caption, TMsgIcon Icon)>;
-TMessageBoxHook SetMessageBoxHook(TMessageBoxHook Hook);
-
 // ---- file dialogs ----
 
+// What a file dialog asks and what it answered; the window's services run it.
 class TFileDialog : public QObject {
     Q_OBJECT
 public:
@@ -72,15 +62,7 @@ public:
     bool OverwritePrompt = false;
     // In: offered to the user. Out: the chosen file.
     QString FileName;
-
-    // True when the user chose a file; FileName then names it.
-    bool Execute(QWidget* Owner);
 };
-
-// Replaces the dialogs (tests): the hook answers in place of the user,
-// setting the dialog's FileName and returning whether one was chosen.
-using TFileDialogHook = std::function<bool(TFileDialog& Dialog)>;
-TFileDialogHook SetFileDialogHook(TFileDialogHook Hook);
 
 // ---- fonts ----
 

@@ -4,153 +4,47 @@
 // key events.
 #include <QtTest/QtTest>
 
-#include <QDir>
 #include <QFile>
 #include <QRegion>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
-#include <cstring>
-#include <memory>
 #include <string>
-#include <vector>
 
 #include "editor/UnitMP3Editor.h"
-#include "player/Mpg123Player.h"
+#include "tests/editor/WindowHarness.h"
+#include "tests/support/FrameBuilder.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 
 namespace {
 
-struct TBox {
-    QString Text, Caption;
-    TMsgIcon Icon;
-};
+using namespace FrameBuilder;
 
 // MPEG 1 layer 1, 32 kbit/s, 48 kHz: 32 bytes and exactly 8 ms a frame.
-const char Layer1Stereo[4] = {'\xFF', '\xFF', '\x14', '\x00'};
-const char Layer1Mono[4] = {'\xFF', '\xFF', '\x14', '\xC0'};
+const TFrameKind Layer1Stereo{Mpeg1, 1, 32, 48000, 0, Stereo};
+const TFrameKind Layer1Mono{Mpeg1, 1, 32, 48000, 0, SingleChannel};
 // MPEG 2.5 layer 3, 8 kbit/s, 8 kHz: 72 bytes and 72 ms a frame.
-const char Mpeg25[4] = {'\xFF', '\xE3', '\x18', '\x00'};
-
-std::string Frames(const char Header[4], int FrameBytes, int Count) {
-    std::string Frame(static_cast<size_t>(FrameBytes), '\0');
-    std::memcpy(Frame.data(), Header, 4);
-    std::string All;
-    for (int I = 0; I < Count; ++I) All += Frame;
-    return All;
-}
-
-std::string Field(const std::string& Text, size_t Width) {
-    std::string F = Text.substr(0, Width);
-    F.resize(Width, '\0');
-    return F;
-}
-
-// An ID3v1 tag; Comment is taken as its 30 raw bytes (an ID3v1.1 tag has a
-// zero at 28 and the track at 29).
-std::string Id3v1(const std::string& Title, const std::string& Artist, const std::string& Album,
-                  const std::string& Year, const std::string& Comment, unsigned char Genre) {
-    return "TAG" + Field(Title, 30) + Field(Artist, 30) + Field(Album, 30) + Field(Year, 4) + Field(Comment, 30) +
-           std::string(1, static_cast<char>(Genre));
-}
-
-constexpr int64_t operator""_ms(unsigned long long Value) { return static_cast<int64_t>(Value); }
-
-std::string Track(const std::string& Comment, unsigned char Number) {
-    std::string C = Field(Comment, 28);
-    C += '\0';
-    C += static_cast<char>(Number);
-    return C;
-}
+const TFrameKind Mpeg25Layer3{Mpeg25, 3, 8, 8000, 0, Stereo};
 
 }  // namespace
 
-class EditorTest : public QObject {
+class EditorTest : public QObject, private TWindowHarness {
     Q_OBJECT
 
 private:
-    QTemporaryDir Files;
-    std::vector<TBox> Boxes;
-    QString NextFile;
-    bool CancelDialog = false;
-    QString DialogTitle;
-    std::unique_ptr<TFrmMP3Editor> W;
-
     QString SettingsFile() const { return QCoreApplication::applicationDirPath() + "/Segmora.ini"; }
 
-    QString Write(const QString& Name, const std::string& Bytes) {
-        const QString Path = Files.filePath(Name);
-        QFile F(Path);
-        if (!F.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(Path));
-        F.write(Bytes.data(), static_cast<qint64>(Bytes.size()));
-        return Path;
-    }
-
-    void NewWindow() {
-        W = std::make_unique<TFrmMP3Editor>();
-        W->show();
-        QVERIFY(QTest::qWaitForWindowExposed(W.get()));
-    }
-
-    void Open(const QString& Path) {
-        NextFile = Path;
-        CancelDialog = false;
-        QTest::mouseClick(W->BtnOpenMp3, Qt::LeftButton);
-    }
-
     // A ten-second file, so that times and marker places are easy to reckon.
-    QString TenSeconds() { return Write("ten.mp3", Frames(Layer1Stereo, 32, 1250)); }
+    QString TenSeconds() { return Write("ten.mp3", Frames(Layer1Stereo, 1250)); }
     // 144 seconds, for times with two-digit seconds.
-    QString Long() { return Write("long.mp3", Frames(Mpeg25, 72, 2000)); }
-
-    // Presses a marker, moves the mouse to each window x in turn (at the
-    // marker's height) and releases it there.
-    void Drag(TImage* Marker, std::initializer_list<int> WindowXs, Qt::MouseButton Button = Qt::LeftButton) {
-        const QPoint Grab(8, 8);
-        const int Y = Marker->y() + Grab.y();
-        QTest::mousePress(Marker, Button, {}, Grab);
-        // The mouse stays where it was put while the marker moves under it.
-        QPoint Mouse = Marker->pos() + Grab;
-        for (const int X : WindowXs) {
-            Mouse = QPoint(X, Y);
-            QTest::mouseMove(Marker, Mouse - Marker->pos());
-        }
-        QTest::mouseRelease(Marker, Button, {}, Mouse - Marker->pos());
-    }
-
-    void TypeAt(TMaskEdit* Edit, int Position, const QString& Keys) {
-        Edit->setCursorPosition(Position);
-        QTest::keyClicks(Edit, Keys);
-    }
-
-    void SetTime(TMaskEdit* Edit, const QString& Code) {
-        Edit->selectAll();
-        QTest::keyClicks(Edit, QString(Code).remove(':').remove('.'));
-    }
+    QString Long() { return Write("long.mp3", Frames(Mpeg25Layer3, 2000)); }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(Files.isValid());
-        QApplication::setQuitOnLastWindowClosed(false);
-        InstallFontSubstitutes();
-        // Opening a file opens the player, and a test machine may have no sound.
-        SetMediaPlayerMaker([] { return CreateMediaPlayer(TAudioOutputKind::Null); });
-        SetMessageBoxHook([this](const QString& Text, const QString& Caption, TMsgIcon Icon) {
-            Boxes.push_back({Text, Caption, Icon});
-        });
-        SetFileDialogHook([this](TFileDialog& Dialog) {
-            DialogTitle = Dialog.Title;
-            if (CancelDialog) return false;
-            Dialog.FileName = NextFile;
-            return true;
-        });
-    }
+    void initTestCase() { StartHarness(); }
 
     void init() {
         QFile::remove(SettingsFile());
-        Boxes.clear();
-        NewWindow();
+        NewTest();
     }
 
     void cleanup() { W.reset(); }
@@ -302,9 +196,13 @@ private slots:
     }
 
     void openingAFileFillsThePagesAndSpansTheMarks() {
-        const std::string Tag = Id3v1("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123", "Artist  ", "Album with trailing spaces   ",
-                                      "1999", Track("Twenty-eight characters long", 7), 255);
-        const QString Path = Write("tagged.mp3", Frames(Layer1Stereo, 32, 1250) + Tag);
+        const std::string Tag = Id3v1Tag({.Title = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123",
+                                          .Artist = "Artist  ",
+                                          .Album = "Album with trailing spaces   ",
+                                          .Year = "1999",
+                                          .Comment = Id3v11Comment("Twenty-eight characters long", 7),
+                                          .Genre = 255});
+        const QString Path = Write("tagged.mp3", Frames(Layer1Stereo, 1250) + Tag);
         Open(Path);
 
         QVERIFY(Boxes.empty());
@@ -349,8 +247,9 @@ private slots:
         QVERIFY(W->PanelState->isHidden());
 
         // Track 0, a full 30-byte comment, a mono stream and a genre with a name.
-        const QString Second = Write("second.mp3", Frames(Layer1Mono, 32, 100) +
-                                                       Id3v1("T", "", "", "", "Thirty characters of comment!!", 17));
+        const QString Second =
+            Write("second.mp3", Frames(Layer1Mono, 100) +
+                                    Id3v1Tag({.Title = "T", .Comment = "Thirty characters of comment!!", .Genre = 17}));
         Open(Second);
         QCOMPARE(W->Label19->text(), QString("单声道"));
         QCOMPARE(W->RzEdit5->text(), QString());
@@ -360,7 +259,7 @@ private slots:
         QCOMPARE(W->EndTime, 800_ms);
 
         // A file without a tag clears and disables the tag inputs.
-        Open(Write("plain.mp3", Frames(Layer1Stereo, 32, 100)));
+        Open(Write("plain.mp3", Frames(Layer1Stereo, 100)));
         QVERIFY(!W->RzCheckBox1->isChecked());
         QVERIFY(W->RzCheckBox1->isEnabled());
         QCOMPARE(W->RzEdit1->text(), QString());
@@ -382,7 +281,7 @@ private slots:
         // "中文标题" and "歌手" in GBK.
         const std::string Title = "\xD6\xD0\xCE\xC4\xB1\xEA\xCC\xE2";
         const std::string Artist = "\xB8\xE8\xCA\xD6";
-        Open(Write("gbk.mp3", Frames(Layer1Stereo, 32, 100) + Id3v1(Title, Artist, "", "", "", 0)));
+        Open(Write("gbk.mp3", Frames(Layer1Stereo, 100) + Id3v1Tag({.Title = Title, .Artist = Artist, .Genre = 0})));
         qputenv("LC_ALL", Saved);
         QCOMPARE(W->RzEdit1->text(), QString("中文标题"));
         QCOMPARE(W->RzEdit2->text(), QString("歌手"));
@@ -432,7 +331,7 @@ private slots:
 
     void aFileWithoutAWholeFrameIsRefused() {
         // A valid first header but no whole frame: 0 ms long.
-        const QString Empty = Write("empty.mp3", std::string(Layer1Stereo, 4) + std::string(10, '\0'));
+        const QString Empty = Write("empty.mp3", Header(Layer1Stereo) + std::string(10, '\0'));
         Open(Empty);
         QVERIFY(W->Mp3Engine->DataInfo.Valid);
         QCOMPARE(W->Mp3Engine->DataInfo.LengthMs, 0_ms);
@@ -640,9 +539,9 @@ private slots:
     }
 
     void opensARealFile() {
-        const QString Fixture = QStringLiteral(SEGMORA_FIXTURES) + "/cbr128.mp3";
-        if (!QFile::exists(Fixture)) QSKIP("no fixture file");
-        Open(Fixture);
+        const QString Real = Fixture("cbr128.mp3");
+        if (!QFile::exists(Real)) QSKIP("no fixture file");
+        Open(Real);
         QVERIFY(Boxes.empty());
         QVERIFY(W->BtnSaveMp3->isEnabled());
         QCOMPARE(W->Label18->text(), QString("MPEG 1 Layer 3"));

@@ -6,135 +6,51 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cmath>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "editor/UnitMP3Editor.h"
 #include "engine/VekMp3.h"
 #include "player/Mpg123Player.h"
+#include "tests/editor/WindowHarness.h"
+#include "tests/support/FrameBuilder.h"
 #include "widgets/FormControls.h"
-#include "widgets/FormServices.h"
 
 namespace {
-
-struct TBox {
-    QString Text, Caption;
-    TMsgIcon Icon;
-};
 
 QByteArray ReadAll(const QString& Path) {
     QFile F(Path);
     return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
 }
 
-// The audio frames of a file without tags, found by walking their headers;
-// an information frame ("Xing"/"Info" after the side information) counts no time.
-struct TFrame {
-    qsizetype Offset, Length;
-    double Ms;
-};
-
-std::vector<TFrame> AudioFrames(const QByteArray& Data) {
-    std::vector<TFrame> Frames;
-    qsizetype At = 0;
-    TFrameHeader Header;
-    while (At + 40 <= Data.size() &&
-           DecodeFrameHeader(reinterpret_cast<const uint8_t*>(Data.constData() + At), Header)) {
-        const QByteArray Marker = Data.mid(At + 36, 4);
-        if (Marker != "Xing" && Marker != "Info") Frames.push_back({At, Header.Length, Header.DurationMs});
-        At += Header.Length;
-    }
-    return Frames;
-}
-
-// What a save of StartMs..EndMs must hold: the frames from the first one that
-// starts at or after StartMs until their durations reach the span.
+// What a save of StartMs..EndMs must hold: the audio frames (an information
+// frame counts no time) from the first one that starts at or after StartMs
+// until their durations reach the span.
 QByteArray ExpectedAudio(const QByteArray& Source, int64_t StartMs, int64_t EndMs, int64_t& DurationMs) {
-    const std::vector<TFrame> Frames = AudioFrames(Source);
+    const FrameBuilder::Bytes Data(Source.constData(), size_t(Source.size()));
+    std::vector<FrameBuilder::TWalkedFrame> Frames;
+    for (const FrameBuilder::TWalkedFrame& Frame : FrameBuilder::WalkFrames(Data, 0, int64_t(Data.size())).Frames)
+        if (!Frame.Information) Frames.push_back(Frame);
     size_t I = 0;
     double Elapsed = 0;
-    while (I < Frames.size() && Elapsed < double(StartMs)) Elapsed += Frames[I++].Ms;
+    while (I < Frames.size() && Elapsed < double(StartMs)) Elapsed += Frames[I++].Ms();
     QByteArray Audio;
     double Written = 0;
     for (; I < Frames.size() && Written < double(EndMs - StartMs); ++I) {
         Audio += Source.mid(Frames[I].Offset, Frames[I].Length);
-        Written += Frames[I].Ms;
+        Written += Frames[I].Ms();
     }
     DurationMs = static_cast<int64_t>(std::trunc(Written));
     return Audio;
 }
 
-TMediaPlayerMaker SilentPlayers() {
-    return [] { return CreateMediaPlayer(TAudioOutputKind::Null); };
-}
-
-constexpr int64_t operator""_ms(unsigned long long Value) { return static_cast<int64_t>(Value); }
-
 }  // namespace
 
-class SaveAndPlayTest : public QObject {
+class SaveAndPlayTest : public QObject, private TWindowHarness {
     Q_OBJECT
 
 private:
-    QTemporaryDir Files;
-    std::vector<TBox> Boxes;
-    QString NextFile;
-    bool CancelDialog = false;
-    int SaveDialogs = 0;
-    // The name the last save dialog offered.
-    QString OfferedName;
-    std::unique_ptr<TFrmMP3Editor> W;
-
-    QString Fixture(const char* Name) const { return QStringLiteral(SEGMORA_FIXTURES "/") + Name; }
-
-    // A copy of a fixture in the test's own folder, which the window may hold and the tests may replace.
-    QString Copy(const char* Fixture, const QString& As) {
-        const QString Path = Files.filePath(As);
-        QFile::remove(Path);
-        if (!QFile::copy(this->Fixture(Fixture), Path)) qFatal("cannot copy %s", Fixture);
-        return Path;
-    }
-
-    void NewWindow() {
-        W = std::make_unique<TFrmMP3Editor>();
-        W->show();
-        QVERIFY(QTest::qWaitForWindowExposed(W.get()));
-    }
-
-    void Open(const QString& Path) {
-        NextFile = Path;
-        CancelDialog = false;
-        QTest::mouseClick(W->BtnOpenMp3, Qt::LeftButton);
-    }
-
-    void Save(const QString& Path) {
-        NextFile = Path;
-        CancelDialog = false;
-        QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
-    }
-
-    void Drag(TImage* Marker, int WindowX) {
-        const QPoint Grab(8, 8);
-        QTest::mousePress(Marker, Qt::LeftButton, {}, Grab);
-        const QPoint To(WindowX, Marker->y() + Grab.y());
-        QTest::mouseMove(Marker, To - Marker->pos());
-        QTest::mouseRelease(Marker, Qt::LeftButton, {}, To - Marker->pos());
-    }
-
-    void SetTime(TMaskEdit* Edit, const QString& Code) {
-        Edit->selectAll();
-        QTest::keyClicks(Edit, QString(Code).remove(':').remove('.'));
-    }
-
-    void Type(TEdit* Edit, const QString& Text) {
-        Edit->clear();
-        QTest::keyClicks(Edit, Text);
-    }
-
     bool Playing() const {
         return W->BtnStop->isEnabled() && W->TimerPos->isActive() && !W->BtnPlayStart->isEnabled() &&
                !W->BtnPlay2->isEnabled() && !W->BtnSetStart->isEnabled() && !W->BtnSetEnd->isEnabled() &&
@@ -149,35 +65,13 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(Files.isValid());
+        StartHarness();
         QVERIFY2(QFile::exists(Fixture("cbr128.mp3")), "fixtures missing");
-        QApplication::setQuitOnLastWindowClosed(false);
-        InstallFontSubstitutes();
-        SetMediaPlayerMaker(SilentPlayers());
-        SetMessageBoxHook([this](const QString& Text, const QString& Caption, TMsgIcon Icon) {
-            Boxes.push_back({Text, Caption, Icon});
-        });
-        SetFileDialogHook([this](TFileDialog& Dialog) {
-            if (Dialog.Kind == TFileDialog::TKind::Save) {
-                ++SaveDialogs;
-                OfferedName = Dialog.FileName;
-            }
-            if (CancelDialog) return false;
-            Dialog.FileName = NextFile;
-            return true;
-        });
     }
 
-    void init() {
-        Boxes.clear();
-        SaveDialogs = 0;
-        NewWindow();
-    }
+    void init() { NewTest(); }
 
-    void cleanup() {
-        W.reset();
-        SetMediaPlayerMaker(SilentPlayers());
-    }
+    void cleanup() { W.reset(); }
 
     void savesThePieceBetweenTheMarksWithAndWithoutATag() {
         const QString Source = Copy("cbr128.mp3", "source.mp3");
@@ -187,7 +81,7 @@ private slots:
         QVERIFY(Length > 2500);
 
         // A quarter of the bar's 424 pixels, and an end typed in.
-        Drag(W->ImageStart, 129 + 106 + 8);
+        Drag(W->ImageStart, {129 + 106 + 8});
         QCOMPARE(W->ImageStart->x(), 129 + 106);
         QVERIFY(std::abs(W->StartTime - Length / 4) <= 1);
         SetTime(W->RzMaskEdit2, "000:00:02.500");
@@ -403,7 +297,7 @@ private slots:
         QVERIFY(Idle());
 
         // The last tenth of a second or so.
-        Drag(W->ImageStart, 540 + 8);
+        Drag(W->ImageStart, {540 + 8});
         QVERIFY(W->StartTime < W->Mp3Engine->DataInfo.LengthMs);
         W->TimerPos->setInterval(60000);
         W->PM_FromStart->trigger();
@@ -445,12 +339,12 @@ private slots:
 
     void withoutASoundDeviceFilesOpenAndPlayingSaysWhy() {
         // The window's own kind of player, on a driver that is nowhere.
-        SetMediaPlayerMaker([] {
+        MakePlayer = [] {
             TAudioOutput Output;
             Output.Kind = TAudioOutputKind::Auto;
             Output.Drivers = "no-such-driver";
             return CreateMediaPlayer(Output);
-        });
+        };
         NewWindow();
         Open(Copy("cbr128.mp3", "device.mp3"));
         QVERIFY(Boxes.empty());
@@ -491,11 +385,7 @@ private slots:
         // A file that is no MP3: the old playback ends too, and nothing comes back to life.
         W->PM_FromStart->trigger();
         QVERIFY(Playing());
-        QFile Text(Files.filePath("text.mp3"));
-        QVERIFY(Text.open(QIODevice::WriteOnly));
-        Text.write("This is no MP3 file at all.");
-        Text.close();
-        Open(Text.fileName());
+        Open(Write("text.mp3", "This is no MP3 file at all."));
         QCOMPARE(Boxes.size(), size_t(1));
         QCOMPARE(W->Mp3Engine->GetPlayPosition(), -1_ms);
         QVERIFY(!W->TimerPos->isActive());

@@ -5,14 +5,16 @@
 #include "editor/UnitMP3Editor.h"
 #include "player/Mpg123Player.h"
 #include "widgets/FormServices.h"
+#include "widgets/WindowServices.h"
 
 int main(int argc, char* argv[]) {
     QApplication Application(argc, argv);
     SetApplicationTitle(QStringLiteral("Segmora"));
     InstallFontSubstitutes();
-    SetMediaPlayerMaker([] { return CreateMediaPlayer(TAudioOutputKind::Null); });
 
-    TFrmMP3Editor Editor;
+    TWindowServices Services = DefaultWindowServices();
+    Services.MakeMediaPlayer = [] { return CreateMediaPlayer(TAudioOutputKind::Null); };
+    TFrmMP3Editor Editor(Services);
     FrmMP3Editor = &Editor;
     Editor.show();
     return Application.exec();

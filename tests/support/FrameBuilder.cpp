@@ -117,6 +117,8 @@ Bytes Id3v1Tag(const TId3v1Fields& T) {
     return Tag;
 }
 
+Bytes Id3v11Comment(const std::string& Comment, uint8_t Track) { return Field(Comment, 28) + '\0' + char(Track); }
+
 Bytes ApeFooter(uint32_t ItemsSize) {
     Bytes F = "APETAGEX";
     auto Le32 = [&F](uint32_t V) {

@@ -54,6 +54,9 @@ struct TId3v1Fields {
     uint8_t Genre = 255;
 };
 Bytes Id3v1Tag(const TId3v1Fields& Fields);
+// The comment field of an ID3v1.1 tag: Comment cut or zero-filled to 28 bytes,
+// a zero byte, then the track number.
+Bytes Id3v11Comment(const std::string& Comment, uint8_t Track);
 // A 32-byte APEv2 footer; Items bytes of items (and a header) go before it.
 Bytes ApeFooter(uint32_t ItemsSize = 0);
 Bytes ApeTagWithItems();

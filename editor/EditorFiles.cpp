@@ -1,0 +1,174 @@
+// Opening a file and showing what it holds, and saving the piece between the
+// marks as a new file.
+#include "editor/UnitMP3Editor.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <charconv>
+#include <initializer_list>
+#include <limits>
+#include <system_error>
+
+#include "editor/EditorCommon.h"
+#include "engine/TagRecord.h"
+#include "platform/LocaleServices.h"
+
+namespace {
+
+// A tag field as text: its bytes up to the first zero byte in the system's
+// ANSI code page.
+QString TagText(const char* Field, size_t Width) {
+    return QString::fromStdString(AnsiToUtf8(TagFieldText(Field, Width), SystemAnsiCodePage()));
+}
+
+// The shortest decimal form of a version number with the user's separator.
+QString VersionText(double Version) {
+    char Buffer[32];
+    const auto [End, Ec] = std::to_chars(Buffer, Buffer + sizeof Buffer, Version);
+    QString Text = Ec == std::errc() ? QString::fromLatin1(Buffer, End - Buffer) : QString::number(Version);
+    Text.replace(QLatin1Char('.'), DecimalSeparator());
+    return Text;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ opening a file
+
+void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
+    if (!Execute(OpenDialog1)) return;
+    const QString FileName = OpenDialog1->FileName;
+
+    // A new file is never analysed under a running playback: the old one would
+    // play on behind controls cleared for the new file, or end unnoticed and
+    // leave the stop button and the timer waiting. Stopped here, the window is
+    // idle whatever the analysis then finds.
+    Mp3Engine->StopPlay();
+    TimerPos->SetEnabled(false);
+
+    const TBusyPanel Busy(*this, Ms_Opening);
+    // Whatever happens from here on, the marks span the bar.
+    struct TSpanMarks {
+        TFrmMP3Editor* Self;
+        ~TSpanMarks() {
+            Self->StartTime = 0;
+            Self->EndTime = Self->TrackBarPos->Max();
+        }
+    } SpanMarks{this};
+
+    Label12->SetCaption(FileName);
+
+    TrackBarPos->SetPosition(0);
+    RzCheckBox1->setChecked(false);
+    ShowState(TEditorState::NoFile);
+    for (TEdit* Edit : {RzEdit1, RzEdit2, RzEdit3, RzEdit5, RzEdit6, RzEdit7}) Edit->clear();
+    RzComboBox1->setCurrentIndex(-1);
+    for (TLabel* Label : {Label18, Label19, Label20, Label21, Label22, Label24}) Label->SetCaption(QString());
+    SetEditText(RzMaskEdit1, ZeroTimeCode);
+    SetEditText(RzMaskEdit2, ZeroTimeCode);
+    Label1->SetCaption(ZeroTimeCode);
+    ResetMarks(false);
+
+    Mp3Engine->AnalyseFile(FileName.toStdString());
+    const TMp3DataInfo& Info = Mp3Engine->DataInfo;
+
+    // A file without a single whole frame has no length: nothing in it could
+    // be played, marked or cut, so it is refused like a file that is no MP3.
+    if (!Info.Valid || Info.LengthMs <= 0) {
+        ImageFileState2->show();
+        ImageFileState1->hide();
+        ShowMessage(FileName + QStringLiteral("\r\n") + Ms_NotMP3, Ms_Info, TMsgIcon::Information);
+        return;
+    }
+
+    ShowState(TEditorState::Idle);
+    TrackBarPos->SetMax(static_cast<int>(std::min<int64_t>(Info.LengthMs, std::numeric_limits<int>::max())));
+    Label1->SetCaption(ZeroTimeCode);
+
+    RzCheckBox1->setChecked(Info.Id3v1Size > 0);
+    if (RzCheckBox1->isChecked()) {
+        const TId3v1Tag& Tag = Info.Id3Tag;
+        RzEdit1->setText(TagText(Tag.Title, sizeof Tag.Title));
+        RzEdit2->setText(TagText(Tag.Artist, sizeof Tag.Artist));
+        RzEdit3->setText(TagText(Tag.Album, sizeof Tag.Album));
+        if (Tag.Track > 0) RzEdit5->setText(QString::number(Tag.Track));
+        RzEdit6->setText(TagText(Tag.Year, sizeof Tag.Year));
+        RzEdit7->setText(TagText(Tag.Comment, sizeof Tag.Comment));
+        RzComboBox1->setCurrentIndex(Tag.Genre < RzComboBox1->count() ? Tag.Genre : -1);
+    }
+
+    Label18->SetCaption(QStringLiteral("MPEG ") + VersionText(Info.Version) + QStringLiteral(" Layer ") +
+                        QString::number(Info.Layer));
+    Label19->SetCaption(Info.Mono ? Ms_Mono : Ms_Stereo);
+    Label20->SetCaption(QString::number(Info.SampleRate) + QStringLiteral(" Hz"));
+    Label21->SetCaption(QString::number(Info.BitRate) + QStringLiteral(" Kbps"));
+    Label22->SetCaption(MsToTimeCode(Info.LengthMs));
+    Label24->SetCaption(FormatFileSize(Info.FileSize));
+
+    ImageFileState2->hide();
+    ImageFileState1->show();
+    ResetMarks(true);
+    MarkToTime(1);
+}
+
+void TFrmMP3Editor::RzCheckBox1Click(QWidget*) {
+    const bool Checked = RzCheckBox1->isChecked();
+    for (QWidget* Input :
+         std::initializer_list<QWidget*>{RzEdit1, RzEdit2, RzEdit3, RzEdit5, RzEdit6, RzEdit7, RzComboBox1})
+        Input->setEnabled(Checked);
+}
+
+QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
+    if (Size < 1024) return QStringLiteral("1 KB");
+    return FormatNumber0(static_cast<double>(Size) / 1024.0) + QStringLiteral(" KB");
+}
+
+// ------------------------------------------------------------------ saving the segment
+
+// The use counter that may show the sponsor window in place of a save. There
+// is none yet, so every click goes on to save.
+bool TFrmMP3Editor::SponsorShowIfDue(bool) { return false; }
+
+void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
+    if (SponsorShowIfDue(false)) return;
+    if (!(StartTime < EndTime)) {
+        ShowMessage(Ms_ClipErr, Ms_Info, TMsgIcon::Information);
+        return;
+    }
+    // No name is offered: the dialog keeps the one chosen last time.
+    if (!Execute(SaveDialog1)) return;
+    const QString FileName = SaveDialog1->FileName;
+    if (SameFileNameIgnoringCase(FileName.toStdString(), Mp3Engine->DataInfo.FileName)) {
+        ShowMessage(Ms_NotSaveName + FileName, Ms_Info, TMsgIcon::Information);
+        return;
+    }
+
+    bool Saved = false;
+    {
+        const TBusyPanel Busy(*this, Ms_Waiting);
+
+        // The engine reads the source while nothing else holds it.
+        Mp3Engine->StopPlay();
+
+        // All zero, "TAG" included, means no tag.
+        TId3v1Tag Tag{};
+        if (RzCheckBox1->isChecked()) {
+            const int CodePage = SystemAnsiCodePage();
+            auto Ansi = [CodePage](const TEdit* Edit) { return Utf8ToAnsi(Edit->text().toStdString(), CodePage); };
+            TTagTexts Texts;
+            Texts.Title = Ansi(RzEdit1);
+            Texts.Artist = Ansi(RzEdit2);
+            Texts.Album = Ansi(RzEdit3);
+            Texts.Year = Ansi(RzEdit6);
+            Texts.Track = Ansi(RzEdit5);
+            Texts.Comment = Ansi(RzEdit7);
+            Texts.GenreIndex = RzComboBox1->currentIndex();
+            Tag = MakeTagRecord(Texts, [CodePage](unsigned char Byte) { return IsLeadByte(Byte, CodePage); });
+        }
+
+        int64_t ByteCount = 0, DurationMs = 0;
+        Saved = Mp3Engine->SaveSegment(static_cast<int32_t>(StartTime), static_cast<int32_t>(EndTime),
+                                       FileName.toStdString(), Tag, ByteCount, DurationMs);
+    }
+    if (!Saved) ShowMessage(Ms_NotSave, Ms_Error, TMsgIcon::Error);
+}

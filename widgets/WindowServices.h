@@ -1,0 +1,50 @@
+// What a window asks of the world outside it, in one object handed to the
+// window when it is made: the media player its engine plays through, message
+// boxes and file dialogs. DefaultWindowServices() gives the real ones; tests
+// hand in their own, which record boxes and answer dialogs in place of the
+// user. A service a window needs later (the sponsor window's HTTP fetch, for
+// one) becomes one more member here, with its real one in the defaults.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+class TFileDialog;
+class TMediaPlayer;
+
+enum class TMsgIcon { None, Information, Warning, Error, Question };
+// A box with Yes and No has No as its default button.
+enum class TMsgButtons { Ok, YesNo };
+enum class TMsgAnswer { Ok, Yes, No };
+
+// One message box as a window asks for it. Text may hold CR LF line breaks.
+struct TMessage {
+    QString Text;
+    QString Caption;
+    TMsgIcon Icon = TMsgIcon::None;
+    TMsgButtons Buttons = TMsgButtons::Ok;
+};
+
+struct TWindowServices {
+    // A new media player for an engine the window owns.
+    std::function<std::unique_ptr<TMediaPlayer>()> MakeMediaPlayer;
+    // Shows a modal box owned by Owner and returns the button chosen; a
+    // question closed without a choice answers No.
+    std::function<TMsgAnswer(QWidget* Owner, const TMessage& Message)> ShowMessage;
+    // Lets the user choose a file as Dialog describes; true, with
+    // Dialog.FileName naming the file, when one was chosen.
+    std::function<bool(QWidget* Owner, TFileDialog& Dialog)> ExecuteDialog;
+};
+
+// The sound device, QMessageBox and QFileDialog.
+TWindowServices DefaultWindowServices();
+
+// A box with an OK button.
+void MessageBox(const TWindowServices& Services, QWidget* Owner, const QString& Text, const QString& Caption,
+                TMsgIcon Icon);
+// A question with the buttons Yes and No, No the default, and the question
+// icon; true when the answer is Yes.
+bool AskYesNo(const TWindowServices& Services, QWidget* Owner, const QString& Text, const QString& Caption);
