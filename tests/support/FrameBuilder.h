@@ -49,8 +49,8 @@ Bytes Syncsafe(uint32_t Size);
 Bytes Id3v2Tag(uint32_t Size, uint8_t Flags = 0, uint8_t Major = 3);
 
 struct TId3v1Fields {
-    std::string Title, Artist, Album, Year;
-    Bytes Comment;  // up to 30 raw bytes, zero-filled
+    std::string Title{}, Artist{}, Album{}, Year{};
+    Bytes Comment{};  // up to 30 raw bytes, zero-filled
     uint8_t Genre = 255;
 };
 Bytes Id3v1Tag(const TId3v1Fields& Fields);
