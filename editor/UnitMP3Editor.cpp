@@ -35,6 +35,8 @@ namespace {
 const QColor FrameColour(50, 152, 204);
 const QColor StartColour(0, 128, 0);
 const QColor EndColour(255, 0, 0);
+// $A1794A as the window toolkit writes colours: blue A1, green 79, red 4A.
+const QColor ShadowColour(0x4A, 0x79, 0xA1);
 const QString ZeroTimeCode = QStringLiteral("000:00:00.000");
 const QString SettingsName = QStringLiteral("Segmora.ini");
 
@@ -451,6 +453,10 @@ void TFrmMP3Editor::FormCreate(QObject*) {
 
     ApplyRoundRegion();
 
+    FormShadow = std::make_unique<TFormShadow>();
+    FormShadow->SetOwnerForm(this);
+    FormShadow->SetShadowColor(ShadowColour);
+
     Mp3Engine = std::make_unique<TVekMP3>(std::string(), NewMediaPlayer());
 
     for (const char* Genre : Id3Genres) RzComboBox1->addItem(QString::fromLatin1(Genre));
@@ -471,7 +477,9 @@ void TFrmMP3Editor::ApplyRoundRegion() {
     update();
 }
 
-void TFrmMP3Editor::WMShowWindow([[maybe_unused]] bool Show) {}
+void TFrmMP3Editor::WMShowWindow(bool Show) {
+    if (FormShadow) FormShadow->SetShown(Show);
+}
 
 void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {}
 
@@ -479,6 +487,7 @@ void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
     // A tick after this would ask a released engine for its position.
     TimerPos->SetEnabled(false);
     Mp3Engine.reset();
+    FormShadow.reset();
     TIniFile Settings((AppPath + SettingsName).toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
 }
