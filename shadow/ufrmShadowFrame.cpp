@@ -111,9 +111,11 @@ bool TFormShadow::eventFilter(QObject* Watched, QEvent* Event) {
 
 void TFormShadow::OwnerWndProc(QEvent* Message) {
     switch (Message->type()) {
-    case QEvent::Hide: WindowPosChanging(true); break;
+    case QEvent::Hide:
+        // Whatever hid the owner, the shadow goes with it at once.
+        hide();
+        break;
     case QEvent::WindowStateChange:
-        WindowPosChanging(false);
         // The owner's geometry may still be that of its old state, with its
         // own events to follow: show what fits, build nothing for it.
         WindowPosChanged(false);
@@ -129,12 +131,6 @@ void TFormShadow::OwnerWndProc(QEvent* Message) {
         break;
     default: break;
     }
-}
-
-// The owner is about to change: leaving the normal state or going away
-// hides the shadow at once.
-void TFormShadow::WindowPosChanging(bool Hiding) {
-    if (Hiding || !OwnerIsNormal()) hide();
 }
 
 // The owner has moved, changed size or state, or been shown.

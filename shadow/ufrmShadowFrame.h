@@ -74,7 +74,6 @@ private:
     QPoint ClientOffset() const;
 
     void NudgeOwner();
-    void WindowPosChanging(bool Hiding);
     void WindowPosChanged(bool MayRebuild = true);
     void RebuildShadow();
     void PaintOwnerMask(bool Solid);

@@ -38,18 +38,6 @@ class ShadowPictureTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void mulTableScalesByAlpha() {
-        QCOMPARE(MulTable[161][128], 80);
-        QCOMPARE(MulTable[121][128], 60);
-        QCOMPARE(MulTable[74][128], 37);
-        for (int I = 0; I < 256; ++I) {
-            QCOMPARE(int(MulTable[I][255]), I);
-            QCOMPARE(int(MulTable[I][0]), 0);
-            QCOMPARE(MulTable[I][77], MulTable[77][I]);
-        }
-        QCOMPARE(MulTable[254][254], 253);  // rounded down, not to nearest
-    }
-
     // The halo colour at full and half alpha, in the picture's byte order,
     // then recoloured without touching the alpha.
     void applyAlphaColoursByTheMask() {

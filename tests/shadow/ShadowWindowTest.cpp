@@ -2,7 +2,6 @@
 // lies, when it shows, when its picture is rebuilt, and the halo it draws.
 #include <QtTest/QtTest>
 
-#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QRegion>
@@ -50,17 +49,6 @@ private slots:
     void cleanup() {
         Shadow.reset();
         Owner.reset();
-    }
-
-    void windowIsAClickThroughToolThatTakesNoFocus() {
-        ShowOwner();
-        const Qt::WindowFlags Flags = Shadow->windowFlags();
-        for (const Qt::WindowType Flag :
-             {Qt::Tool, Qt::FramelessWindowHint, Qt::WindowDoesNotAcceptFocus, Qt::WindowTransparentForInput})
-            QVERIFY(Flags.testFlag(Flag));
-        QVERIFY(Shadow->testAttribute(Qt::WA_TranslucentBackground));
-        QVERIFY(Shadow->testAttribute(Qt::WA_ShowWithoutActivating));
-        QVERIFY(Shadow->isVisible());
     }
 
     // One owner taken through its states; after each step the shadow is
