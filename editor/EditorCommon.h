@@ -9,6 +9,8 @@
 inline const QColor FrameColour(50, 152, 204);
 inline const QColor StartColour(0, 128, 0);
 inline const QColor EndColour(255, 0, 0);
+// The window's halo, $A1794A as the window toolkit writes colours: blue A1, green 79, red 4A.
+inline const QColor ShadowColour(0x4A, 0x79, 0xA1);
 inline const QString ZeroTimeCode = QStringLiteral("000:00:00.000");
 inline const QString SettingsName = QStringLiteral("Segmora.ini");
 

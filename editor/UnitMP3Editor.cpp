@@ -87,6 +87,9 @@ void TFrmMP3Editor::FormCreate(QObject*) {
     if (ChineseEdition) ApplyChineseTexts();
 
     ApplyRoundRegion();
+    FormShadow = std::make_unique<TFormShadow>();
+    FormShadow->SetOwnerForm(this);
+    FormShadow->SetShadowColor(ShadowColour);
 
     Mp3Engine = std::make_unique<TVekMP3>(std::string(), FServices.MakeMediaPlayer());
 
@@ -108,7 +111,9 @@ void TFrmMP3Editor::ApplyRoundRegion() {
     update();
 }
 
-void TFrmMP3Editor::WMShowWindow([[maybe_unused]] bool Show) {}
+void TFrmMP3Editor::WMShowWindow(bool Show) {
+    if (FormShadow) FormShadow->SetShown(Show);
+}
 
 void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {}
 
@@ -116,6 +121,7 @@ void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
     // A tick after this would ask a released engine for its position.
     TimerPos->SetEnabled(false);
     Mp3Engine.reset();
+    FormShadow.reset();
     TIniFile Settings((AppPath + SettingsName).toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/VekMp3.h"
+#include "shadow/ufrmShadowFrame.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 #include "widgets/WindowServices.h"
@@ -133,6 +134,7 @@ public:
     TMenuItem* PM_French;
 
     // ---- state ----
+    std::unique_ptr<TFormShadow> FormShadow;
     std::unique_ptr<TVekMP3> Mp3Engine;
     int64_t StartTime = 0;
     int64_t EndTime = 0;

@@ -9,6 +9,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   lame sox twolame fonts-wqy-microhei xvfb xauth
   desktop-file-utils appstream groff-base dpkg-dev file
+  libxcb-xfixes0-dev libxcb-xtest0-dev xcompmgr
 )
 
 missing=()
