@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/VekMp3.h"
+#include "engine/Tags.h"
 
 using TLeadByteTest = std::function<bool(unsigned char)>;
 
