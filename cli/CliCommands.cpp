@@ -164,6 +164,22 @@ void AnalyseForCut(TVekMP3& Engine, const std::string& Source) {
     AnalyseLayout(Stream, Engine.DataInfo);
 }
 
+// What the readable report says after "Not saved: ".
+const char* SaveFailureText(TSaveFailure Why) {
+    switch (Why) {
+    case TSaveFailure::SourceNotValid: return "the source is not an MP3 file.";
+    case TSaveFailure::SourceMissing: return "the source file no longer exists.";
+    case TSaveFailure::TargetIsSource: return "the new file cannot replace the file it is cut from.";
+    case TSaveFailure::None:
+    case TSaveFailure::TargetNameEmpty:
+    case TSaveFailure::TargetIsFolder:
+    case TSaveFailure::TargetNotWritable:
+    case TSaveFailure::TargetNotCreated:
+    case TSaveFailure::TargetNotReplaced: break;
+    }
+    return "the new file could not be created.";
+}
+
 TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
     TId3v1Tag Tag{};
     if (!Options.Tag) return Tag;
@@ -229,8 +245,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
             << "Bytes: " << ByteCount << "\n"
             << "Length: " << MsToTimeCode(DurationMs) << "\n";
     } else {
-        Out << (Engine.DataInfo.Valid ? "Not saved: the new file could not be created.\n"
-                                      : "Not saved: the source is not an MP3 file.\n");
+        Out << "Not saved: " << SaveFailureText(Engine.LastSaveFailure()) << "\n";
     }
     return Result ? ExitOk : ExitNegative;
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "platform/TargetFile.h"
 
@@ -10,6 +11,7 @@ namespace {
 // The analysis takes a file for VBR when "Xing" stands at this offset of the
 // first frame, whatever the frame's kind.
 constexpr int VbrMarkerOffset = 36;
+constexpr std::string_view VbrMarker = "Xing";
 
 // FrameSize, ApeSize and Id3Tag are left: they are meaningful only while
 // Valid (Id3Tag only with an ID3v1 tag), and every valid analysis sets them.
@@ -57,10 +59,10 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     D.FrameSize = Frame.Length;
     D.Mono = Frame.Mono;
 
-    uint8_t Marker[4] = {0, 0, 0, 0};
+    uint8_t Marker[VbrMarker.size()] = {0};
     Source.Seek(VbrMarkerOffset - FrameHeaderBytes, TSeekOrigin::soCurrent);
     Source.Read(Marker, sizeof Marker);
-    D.Vbr = BytesAre(Marker, "Xing");
+    D.Vbr = BytesAre(Marker, VbrMarker);
     D.Valid = true;
 
     // The APE footer stands in front of an ID3v1 tag, or at the very end.
@@ -121,19 +123,40 @@ void TVekMP3::WriteTag(TFileStream& Target, TId3v1Tag Id3Tag) {
     WriteId3v1Tag(Target, Id3Tag);
 }
 
+namespace {
+TSaveFailure SaveFailureOf(TTargetFailure Failure) {
+    switch (Failure) {
+    case TTargetFailure::None: return TSaveFailure::None;
+    case TTargetFailure::EmptyName: return TSaveFailure::TargetNameEmpty;
+    case TTargetFailure::Folder: return TSaveFailure::TargetIsFolder;
+    case TTargetFailure::NotWritable: return TSaveFailure::TargetNotWritable;
+    case TTargetFailure::NotCreated: break;
+    }
+    return TSaveFailure::TargetNotCreated;
+}
+}  // namespace
+
+bool TVekMP3::SaveFailed(TSaveFailure Why) {
+    FLastSaveFailure = Why;
+    return false;
+}
+
 bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
                           int64_t& ByteCount, int64_t& DurationMs) {
-    if (!FileExists(DataInfo.FileName) || !DataInfo.Valid) return false;
+    FLastSaveFailure = TSaveFailure::None;
+    if (!DataInfo.Valid) return SaveFailed(TSaveFailure::SourceNotValid);
+    if (!FileExists(DataInfo.FileName)) return SaveFailed(TSaveFailure::SourceMissing);
 
     auto Source = std::make_unique<TFileStream>(DataInfo.FileName, TFileMode::fmOpenRead);
     // Nothing stops another program from writing the source while we read it,
     // but we must never be the one who does: refuse a target that is the source
     // under any name before anything is created or truncated.
     TFileIdentity TargetId;
-    if (FileIdentityOf(AFileName, TargetId) && TargetId == Source->Identity()) return false;
+    if (FileIdentityOf(AFileName, TargetId) && TargetId == Source->Identity())
+        return SaveFailed(TSaveFailure::TargetIsSource);
 
     TTargetFile Output(AFileName);
-    if (!Output.Ready()) return false;
+    if (!Output.Ready()) return SaveFailed(SaveFailureOf(Output.Failure()));
 
     Source->SetPosition(DataInfo.FirstFrameOffset());
     if (StartMs > 0) {
@@ -146,7 +169,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     if (BytesAre(reinterpret_cast<const uint8_t*>(Id3Tag.Header), Id3v1Marker)) WriteTag(Output.Stream(), Id3Tag);
 
     Source.reset();
-    if (!Output.Commit()) return false;
+    if (!Output.Commit()) return SaveFailed(TSaveFailure::TargetNotReplaced);
 
     ByteCount = Copied.Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Copied.Ms));

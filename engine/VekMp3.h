@@ -22,6 +22,19 @@
 // FileName and LengthMs.
 void AnalyseLayout(TFileStream& Source, TMp3DataInfo& Info);
 
+// Why the last SaveSegment returned false.
+enum class TSaveFailure {
+    None,               // it returned true, or raised an error instead
+    SourceMissing,      // no file of the analysed name exists any more
+    SourceNotValid,     // the last analysis found no MP3
+    TargetIsSource,     // the target reaches the source under some name
+    TargetNameEmpty,    // no target name was given
+    TargetIsFolder,     // the target names a folder
+    TargetNotWritable,  // the target exists and may not be written
+    TargetNotCreated,   // no file can be created where the target would be
+    TargetNotReplaced,  // the written piece could not take the target's name
+};
+
 class TVekMP3 {
 public:
     // Analyses AFileName when it names an existing file. The engine owns the
@@ -34,6 +47,8 @@ public:
     void AnalyseFile(const std::string& AFileName);
     bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag, int64_t& ByteCount,
                      int64_t& DurationMs);
+    // Why the last SaveSegment returned false; None after it returned true.
+    TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
 
     bool PlayRange(int64_t FromMs, int64_t ToMs);
     void StopPlay();
@@ -47,6 +62,8 @@ public:
 private:
     int64_t SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
+    bool SaveFailed(TSaveFailure Why);
 
     std::unique_ptr<TMediaPlayer> FMediaPlayer;
+    TSaveFailure FLastSaveFailure = TSaveFailure::None;
 };
