@@ -112,8 +112,7 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
         if (Engine.IsStopped()) {
             // The player stays open in the stopped mode and still tells where it stopped.
             const int64_t At = Engine.MediaPlayer()->Position();
-            const auto* Player = dynamic_cast<const TMpg123Player*>(Engine.MediaPlayer());
-            const std::string Failure = Player ? Player->LastPlaybackError() : std::string();
+            const std::string Failure = Engine.MediaPlayer()->LastPlaybackError();
             Engine.StopPlay();
             if (!Failure.empty()) {
                 Err << "segmora-cli: " << Failure << "\n";

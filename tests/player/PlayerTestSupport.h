@@ -98,6 +98,7 @@ public:
         ++*FCalls;
         return FInner->Position();
     }
+    std::string LastPlaybackError() const override { return FInner->LastPlaybackError(); }
 
 private:
     std::unique_ptr<TMediaPlayer> FInner;
