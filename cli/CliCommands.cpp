@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -34,20 +35,31 @@ constexpr const char* CutTimeLimit = "the longest time a cut can take";
 const std::string ThousandSeparator = ",";
 const std::string DecimalSeparator = ".";
 
-std::string TagText(const char* Field, size_t Width, int CodePage) { return TagFieldUtf8(Field, Width, CodePage); }
+// The tag's text fields in UTF-8, under the names both reports give them.
+struct TTagText {
+    const char* Name;
+    std::string Text;
+};
+
+std::array<TTagText, 5> TagTexts(const TId3v1Tag& T, int CodePage) {
+    auto Text = [CodePage](const char* Field, size_t Width) { return TagFieldUtf8(Field, Width, CodePage); };
+    return {{
+        {"Title", Text(T.Title, sizeof T.Title)},
+        {"Artist", Text(T.Artist, sizeof T.Artist)},
+        {"Album", Text(T.Album, sizeof T.Album)},
+        {"Year", Text(T.Year, sizeof T.Year)},
+        {"Comment", Text(T.Comment, sizeof T.Comment)},
+    }};
+}
 
 json TagJson(const TId3v1Tag& Tag, int CodePage) {
+    json J = json::object();
+    for (const TTagText& Field : TagTexts(Tag, CodePage)) J[Field.Name] = Field.Text;
     const char* Name = Id3GenreName(Tag.Genre);
-    return json{
-        {"Title", TagText(Tag.Title, sizeof Tag.Title, CodePage)},
-        {"Artist", TagText(Tag.Artist, sizeof Tag.Artist, CodePage)},
-        {"Album", TagText(Tag.Album, sizeof Tag.Album, CodePage)},
-        {"Year", TagText(Tag.Year, sizeof Tag.Year, CodePage)},
-        {"Comment", TagText(Tag.Comment, sizeof Tag.Comment, CodePage)},
-        {"Track", Tag.Track},
-        {"Genre", Tag.Genre},
-        {"GenreName", Name ? json(Name) : json(nullptr)},
-    };
+    J["Track"] = Tag.Track;
+    J["Genre"] = Tag.Genre;
+    J["GenreName"] = Name ? json(Name) : json(nullptr);
+    return J;
 }
 
 json InfoJson(const TMp3DataInfo& D, int CodePage) {
@@ -87,11 +99,7 @@ void PrintInfoText(const TMp3DataInfo& D, int CodePage, std::ostream& Out) {
         << "Length: " << MsToTimeCode(D.LengthMs) << "\n";
     if (D.Id3v1Size != Id3v1TagBytes) return;
     const TId3v1Tag& T = D.Id3Tag;
-    Out << "Title: " << TagText(T.Title, sizeof T.Title, CodePage) << "\n"
-        << "Artist: " << TagText(T.Artist, sizeof T.Artist, CodePage) << "\n"
-        << "Album: " << TagText(T.Album, sizeof T.Album, CodePage) << "\n"
-        << "Year: " << TagText(T.Year, sizeof T.Year, CodePage) << "\n"
-        << "Comment: " << TagText(T.Comment, sizeof T.Comment, CodePage) << "\n";
+    for (const TTagText& Field : TagTexts(T, CodePage)) Out << Field.Name << ": " << Field.Text << "\n";
     if (T.Track > 0) Out << "TrackNumber: " << int(T.Track) << "\n";
     const char* Name = Id3GenreName(T.Genre);
     Out << "Genre: " << (Name ? Name : "") << (Name ? "" : "(none)") << "\n";
