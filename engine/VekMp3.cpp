@@ -1,7 +1,6 @@
 #include "engine/VekMp3.h"
 
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
 #include "platform/TargetFile.h"
