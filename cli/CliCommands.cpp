@@ -2,12 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
+#include "engine/InfoText.h"
 #include "engine/TagRecord.h"
 #include "engine/TimeCode.h"
 #include "engine/VekMp3.h"
@@ -28,43 +29,37 @@ json VersionNumber(double Version) {
     return Version;
 }
 
-std::string VersionText(double Version) {
-    std::ostringstream S;
-    S << Version;
-    return S.str();
-}
+constexpr const char* CutTimeLimit = "the longest time a cut can take";
 
-// "1,234 KB": kilobytes rounded half away from zero, grouped by thousands.
-std::string FileSizeText(int64_t Size) {
-    if (Size < 1024) return "1 KB";
-    const auto Kb = static_cast<int64_t>(std::llround(static_cast<double>(Size) / 1024.0));
-    const std::string Digits = std::to_string(Kb);
-    std::string Grouped;
-    for (size_t I = 0; I < Digits.size(); ++I) {
-        if (I > 0 && (Digits.size() - I) % 3 == 0) Grouped += ',';
-        Grouped += Digits[I];
-    }
-    return Grouped + " KB";
-}
+// The command line's separators, whatever the locale.
+const std::string ThousandSeparator = ",";
+const std::string DecimalSeparator = ".";
 
-const char* GenreName(uint8_t Genre) { return Genre < Id3Genres.size() ? Id3Genres[Genre] : nullptr; }
+// The tag's text fields in UTF-8, under the names both reports give them.
+struct TTagText {
+    const char* Name;
+    std::string Text;
+};
 
-std::string TagText(const char* Field, size_t Width, int CodePage) {
-    return AnsiToUtf8(TagFieldText(Field, Width), CodePage);
+std::array<TTagText, 5> TagTexts(const TId3v1Tag& T, int CodePage) {
+    auto Text = [CodePage](const char* Field, size_t Width) { return TagFieldUtf8(Field, Width, CodePage); };
+    return {{
+        {"Title", Text(T.Title, sizeof T.Title)},
+        {"Artist", Text(T.Artist, sizeof T.Artist)},
+        {"Album", Text(T.Album, sizeof T.Album)},
+        {"Year", Text(T.Year, sizeof T.Year)},
+        {"Comment", Text(T.Comment, sizeof T.Comment)},
+    }};
 }
 
 json TagJson(const TId3v1Tag& Tag, int CodePage) {
-    const char* Name = GenreName(Tag.Genre);
-    return json{
-        {"Title", TagText(Tag.Title, sizeof Tag.Title, CodePage)},
-        {"Artist", TagText(Tag.Artist, sizeof Tag.Artist, CodePage)},
-        {"Album", TagText(Tag.Album, sizeof Tag.Album, CodePage)},
-        {"Year", TagText(Tag.Year, sizeof Tag.Year, CodePage)},
-        {"Comment", TagText(Tag.Comment, sizeof Tag.Comment, CodePage)},
-        {"Track", Tag.Track},
-        {"Genre", Tag.Genre},
-        {"GenreName", Name ? json(Name) : json(nullptr)},
-    };
+    json J = json::object();
+    for (const TTagText& Field : TagTexts(Tag, CodePage)) J[Field.Name] = Field.Text;
+    const char* Name = Id3GenreName(Tag.Genre);
+    J["Track"] = Tag.Track;
+    J["Genre"] = Tag.Genre;
+    J["GenreName"] = Name ? json(Name) : json(nullptr);
+    return J;
 }
 
 json InfoJson(const TMp3DataInfo& D, int CodePage) {
@@ -86,7 +81,7 @@ json InfoJson(const TMp3DataInfo& D, int CodePage) {
         {"ZeroPadding", D.ZeroPadding},
         {"LengthMs", D.LengthMs},
     };
-    if (D.Id3v1Size == 128) J["Id3Tag"] = TagJson(D.Id3Tag, CodePage);
+    if (D.Id3v1Size == Id3v1TagBytes) J["Id3Tag"] = TagJson(D.Id3Tag, CodePage);
     return J;
 }
 
@@ -96,37 +91,18 @@ void PrintInfoText(const TMp3DataInfo& D, int CodePage, std::ostream& Out) {
         Out << "Not an MP3 file.\n";
         return;
     }
-    Out << "File size: " << FileSizeText(D.FileSize) << "\n"
-        << "Encoding: MPEG " << VersionText(D.Version) << " Layer " << D.Layer << "\n"
-        << "Channel: " << (D.Mono ? "Mono" : "Stereo") << "\n"
-        << "SampleRate: " << D.SampleRate << " Hz\n"
-        << "Bitrate: " << D.BitRate << " Kbps" << (D.Vbr ? " (VBR)" : "") << "\n"
+    Out << "File size: " << FileSizeText(D.FileSize, ThousandSeparator) << "\n"
+        << "Encoding: " << EncodingText(D.Version, D.Layer, DecimalSeparator) << "\n"
+        << "Channel: " << ChannelText(D.Mono) << "\n"
+        << "SampleRate: " << SampleRateText(D.SampleRate) << "\n"
+        << "Bitrate: " << BitRateText(D.BitRate) << (D.Vbr ? " (VBR)" : "") << "\n"
         << "Length: " << MsToTimeCode(D.LengthMs) << "\n";
-    if (D.Id3v1Size != 128) return;
+    if (D.Id3v1Size != Id3v1TagBytes) return;
     const TId3v1Tag& T = D.Id3Tag;
-    Out << "Title: " << TagText(T.Title, sizeof T.Title, CodePage) << "\n"
-        << "Artist: " << TagText(T.Artist, sizeof T.Artist, CodePage) << "\n"
-        << "Album: " << TagText(T.Album, sizeof T.Album, CodePage) << "\n"
-        << "Year: " << TagText(T.Year, sizeof T.Year, CodePage) << "\n"
-        << "Comment: " << TagText(T.Comment, sizeof T.Comment, CodePage) << "\n";
+    for (const TTagText& Field : TagTexts(T, CodePage)) Out << Field.Name << ": " << Field.Text << "\n";
     if (T.Track > 0) Out << "TrackNumber: " << int(T.Track) << "\n";
-    const char* Name = GenreName(T.Genre);
+    const char* Name = Id3GenreName(T.Genre);
     Out << "Genre: " << (Name ? Name : "") << (Name ? "" : "(none)") << "\n";
-}
-
-bool ParseTime(const std::string& Text, const char* What, int32_t& Ms, std::ostream& Err) {
-    int64_t Value = 0;
-    if (!ParseTimeArgument(Text, Value)) {
-        Err << "segmora-cli: " << What << " \"" << Text
-            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
-        return false;
-    }
-    if (Value > INT32_MAX) {
-        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond the longest time a cut can take\n";
-        return false;
-    }
-    Ms = static_cast<int32_t>(Value);
-    return true;
 }
 
 // Genre by number 0..255 or by name (letter case ignored); -1 when not given.
@@ -164,19 +140,49 @@ void AnalyseForCut(TVekMP3& Engine, const std::string& Source) {
     AnalyseLayout(Stream, Engine.DataInfo);
 }
 
+// What the readable report says after "Not saved: ".
+const char* SaveFailureText(TSaveFailure Why) {
+    switch (Why) {
+    case TSaveFailure::SourceNotValid: return "the source is not an MP3 file.";
+    case TSaveFailure::SourceMissing: return "the source file no longer exists.";
+    case TSaveFailure::TargetIsSource: return "the new file cannot replace the file it is cut from.";
+    case TSaveFailure::None:
+    case TSaveFailure::TargetNameEmpty:
+    case TSaveFailure::TargetIsFolder:
+    case TSaveFailure::TargetNotWritable:
+    case TSaveFailure::TargetNotCreated:
+    case TSaveFailure::TargetNotReplaced: break;
+    }
+    return "the new file could not be created.";
+}
+
 TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
-    TId3v1Tag Tag{};
-    if (!Options.Tag) return Tag;
+    if (!Options.Tag) return TId3v1Tag{};
     const TTagOptions& F = Options.TagFields;
-    auto Ansi = [CodePage](const std::optional<std::string>& Text) {
-        return Text ? Utf8ToAnsi(*Text, CodePage) : std::string();
-    };
-    TTagTexts Texts{Ansi(F.Title),   Ansi(F.Artist),       Ansi(F.Album), Ansi(F.Year),
-                    Ansi(F.Comment), F.Track.value_or(""), Genre};
-    return MakeTagRecord(Texts, [CodePage](unsigned char B) { return IsLeadByte(B, CodePage); });
+    TTagTexts Texts{F.Title.value_or(""),
+                    F.Artist.value_or(""),
+                    F.Album.value_or(""),
+                    F.Year.value_or(""),
+                    F.Comment.value_or(""),
+                    F.Track.value_or(""),
+                    Genre};
+    return MakeTagRecordFromUtf8(Texts, CodePage);
 }
 
 }  // namespace
+
+bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err) {
+    if (!ParseTimeArgument(Text, Ms)) {
+        Err << "segmora-cli: " << What << " \"" << Text
+            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
+        return false;
+    }
+    if (Ms > INT32_MAX) {
+        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond " << Beyond << "\n";
+        return false;
+    }
+    return true;
+}
 
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err) {
     const int CodePage = SystemAnsiCodePage();
@@ -195,9 +201,10 @@ int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err) {
 }
 
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
-    int32_t StartMs = 0, EndMs = 0;
+    int64_t StartMs = 0, EndMs = 0;
     int Genre = -1;
-    if (!ParseTime(Options.Start, "--start", StartMs, Err) || !ParseTime(Options.End, "--end", EndMs, Err) ||
+    if (!ParseTimeOption(Options.Start, "--start", CutTimeLimit, StartMs, Err) ||
+        !ParseTimeOption(Options.End, "--end", CutTimeLimit, EndMs, Err) ||
         !ParseGenre(Options.TagFields.Genre, Genre, Err))
         return ExitUsage;
     if (StartMs >= EndMs) {
@@ -215,8 +222,8 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     int64_t ByteCount = 0, DurationMs = 0;
     try {
         AnalyseForCut(Engine, Options.Source);
-        Result = Engine.SaveSegment(StartMs, EndMs, Options.Target, TagFromOptions(Options, Genre, CodePage), ByteCount,
-                                    DurationMs);
+        Result = Engine.SaveSegment(static_cast<int32_t>(StartMs), static_cast<int32_t>(EndMs), Options.Target,
+                                    TagFromOptions(Options, Genre, CodePage), ByteCount, DurationMs);
     } catch (const std::exception& E) {
         Err << "segmora-cli: " << E.what() << "\n";
         return ExitError;
@@ -229,8 +236,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
             << "Bytes: " << ByteCount << "\n"
             << "Length: " << MsToTimeCode(DurationMs) << "\n";
     } else {
-        Out << (Engine.DataInfo.Valid ? "Not saved: the new file could not be created.\n"
-                                      : "Not saved: the source is not an MP3 file.\n");
+        Out << "Not saved: " << SaveFailureText(Engine.LastSaveFailure()) << "\n";
     }
     return Result ? ExitOk : ExitNegative;
 }

@@ -35,6 +35,11 @@ struct TPlayOptions {
     std::string Output = "auto";  // "auto" or "null"
 };
 
+// Reads a TIME option: milliseconds or a time code, at most INT32_MAX ms.
+// A bad one is reported on Err, naming the option (What) and, when it is too
+// large, what it is beyond.
+bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err);
+
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <thread>
 
@@ -46,25 +45,14 @@ private:
     struct sigaction FOldTerm {};
 };
 
-bool ParsePlayTime(const std::string& Text, const char* What, int64_t& Ms, std::ostream& Err) {
-    if (!ParseTimeArgument(Text, Ms)) {
-        Err << "segmora-cli: " << What << " \"" << Text
-            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
-        return false;
-    }
-    if (Ms > INT32_MAX) {
-        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond the longest time the player takes\n";
-        return false;
-    }
-    return true;
-}
+constexpr const char* PlayTimeLimit = "the longest time the player takes";
 
 }  // namespace
 
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
     int64_t FromMs = 0, ToMs = -1;
-    if (!Options.From.empty() && !ParsePlayTime(Options.From, "--from", FromMs, Err)) return ExitUsage;
-    if (!Options.To.empty() && !ParsePlayTime(Options.To, "--to", ToMs, Err)) return ExitUsage;
+    if (!Options.From.empty() && !ParseTimeOption(Options.From, "--from", PlayTimeLimit, FromMs, Err)) return ExitUsage;
+    if (!Options.To.empty() && !ParseTimeOption(Options.To, "--to", PlayTimeLimit, ToMs, Err)) return ExitUsage;
     if (ToMs >= 0 && FromMs >= ToMs) {
         Err << "segmora-cli: the start must lie before the end\n";
         return ExitUsage;
@@ -124,8 +112,7 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
         if (Engine.IsStopped()) {
             // The player stays open in the stopped mode and still tells where it stopped.
             const int64_t At = Engine.MediaPlayer()->Position();
-            const auto* Player = dynamic_cast<const TMpg123Player*>(Engine.MediaPlayer());
-            const std::string Failure = Player ? Player->LastPlaybackError() : std::string();
+            const std::string Failure = Engine.MediaPlayer()->LastPlaybackError();
             Engine.StopPlay();
             if (!Failure.empty()) {
                 Err << "segmora-cli: " << Failure << "\n";

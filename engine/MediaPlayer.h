@@ -41,4 +41,8 @@ public:
     // Safe to call at any time from the thread that owns the player.
     virtual TMPModes Mode() = 0;
     virtual int32_t Position() = 0;
+    // Text of a failure that ended the last playback early (the output broke
+    // off after Play had returned), empty when there was none. A player whose
+    // playback cannot fail that way keeps the default.
+    virtual std::string LastPlaybackError() const { return std::string(); }
 };

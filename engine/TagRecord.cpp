@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/LocaleServices.h"
+
 std::string LeftBytes(const std::string& S, int32_t N, const TLeadByteTest& IsLead) {
     if (N < 0) N = 0;
     if (static_cast<size_t>(N) >= S.size()) return S;
@@ -29,8 +31,12 @@ uint8_t TrackNumberOf(const std::string& Text) {
 }
 
 namespace {
-void PutField(char* Field, size_t Width, const std::string& Text, const TLeadByteTest& IsLead, int32_t Limit) {
-    const std::string Cut = LeftBytes(Text, Limit, IsLead);
+// The genre byte of a tag without a genre.
+constexpr uint8_t NoGenre = 255;
+
+// Text cut to Limit bytes (the field's width unless given) and zero-filled.
+void PutField(char* Field, size_t Width, const std::string& Text, const TLeadByteTest& IsLead, int32_t Limit = -1) {
+    const std::string Cut = LeftBytes(Text, Limit < 0 ? static_cast<int32_t>(Width) : Limit, IsLead);
     std::memset(Field, 0, Width);
     std::memcpy(Field, Cut.data(), std::min(Cut.size(), Width));
 }
@@ -38,19 +44,32 @@ void PutField(char* Field, size_t Width, const std::string& Text, const TLeadByt
 
 TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead) {
     TId3v1Tag Tag{};
-    std::memcpy(Tag.Header, "TAG", 3);
-    PutField(Tag.Title, sizeof Tag.Title, Texts.Title, IsLead, 30);
-    PutField(Tag.Artist, sizeof Tag.Artist, Texts.Artist, IsLead, 30);
-    PutField(Tag.Album, sizeof Tag.Album, Texts.Album, IsLead, 30);
-    PutField(Tag.Year, sizeof Tag.Year, Texts.Year, IsLead, 4);
+    std::memcpy(Tag.Header, Id3v1Marker.data(), sizeof Tag.Header);
+    PutField(Tag.Title, sizeof Tag.Title, Texts.Title, IsLead);
+    PutField(Tag.Artist, sizeof Tag.Artist, Texts.Artist, IsLead);
+    PutField(Tag.Album, sizeof Tag.Album, Texts.Album, IsLead);
+    PutField(Tag.Year, sizeof Tag.Year, Texts.Year, IsLead);
     const uint8_t Track = TrackNumberOf(Texts.Track);
-    PutField(Tag.Comment, sizeof Tag.Comment, Texts.Comment, IsLead, Track > 0 ? 28 : 30);
+    PutField(Tag.Comment, sizeof Tag.Comment, Texts.Comment, IsLead,
+             Track > 0 ? Id3v1TrackCommentBytes : Id3v1CommentBytes);
     Tag.Track = Track;
-    Tag.Genre = (Texts.GenreIndex >= 0 && Texts.GenreIndex <= 255) ? static_cast<uint8_t>(Texts.GenreIndex) : 255;
+    Tag.Genre =
+        (Texts.GenreIndex >= 0 && Texts.GenreIndex <= NoGenre) ? static_cast<uint8_t>(Texts.GenreIndex) : NoGenre;
     return Tag;
 }
 
 std::string TagFieldText(const char* Field, size_t Width) {
     const void* Zero = std::memchr(Field, 0, Width);
     return std::string(Field, Zero ? static_cast<const char*>(Zero) - Field : Width);
+}
+
+TId3v1Tag MakeTagRecordFromUtf8(const TTagTexts& Utf8Texts, int CodePage) {
+    auto Ansi = [CodePage](const std::string& Text) { return Utf8ToAnsi(Text, CodePage); };
+    TTagTexts Texts{Ansi(Utf8Texts.Title),   Ansi(Utf8Texts.Artist), Ansi(Utf8Texts.Album), Ansi(Utf8Texts.Year),
+                    Ansi(Utf8Texts.Comment), Ansi(Utf8Texts.Track),  Utf8Texts.GenreIndex};
+    return MakeTagRecord(Texts, [CodePage](unsigned char Byte) { return IsLeadByte(Byte, CodePage); });
+}
+
+std::string TagFieldUtf8(const char* Field, size_t Width, int CodePage) {
+    return AnsiToUtf8(TagFieldText(Field, Width), CodePage);
 }

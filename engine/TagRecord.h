@@ -1,11 +1,13 @@
-// Building the ID3v1 record that a save writes from edited tag texts.
+// The ID3v1 record and its texts: building the record a save writes from
+// edited texts, and reading a field back as text. Tag bytes are in the
+// system's ANSI code page; the ...Utf8 functions convert to and from it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "engine/VekMp3.h"
+#include "engine/Tags.h"
 
 using TLeadByteTest = std::function<bool(unsigned char)>;
 
@@ -27,6 +29,12 @@ struct TTagTexts {
 // zero-filled, the comment cut to 28 bytes when a track number is given.
 TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead);
 
+// MakeTagRecord for UTF-8 texts: each is converted to CodePage (characters it
+// lacks become '?') and cut with the code page's lead-byte test.
+TId3v1Tag MakeTagRecordFromUtf8(const TTagTexts& Utf8Texts, int CodePage);
+
 // Text of a tag field: its bytes up to the first zero byte, all of them when
 // there is none. No other change (trailing spaces stay).
 std::string TagFieldText(const char* Field, size_t Width);
+// The same text read in CodePage, as UTF-8 (invalid bytes become U+FFFD).
+std::string TagFieldUtf8(const char* Field, size_t Width, int CodePage);

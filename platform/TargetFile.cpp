@@ -29,18 +29,21 @@ mode_t ModeFor(const std::string& Target) {
 
 }  // namespace
 
-TTargetFile::TTargetFile(const std::string& FileName) {
+TTargetFile::TTargetFile(const std::string& FileName) { FFailure = Prepare(FileName); }
+
+TTargetFailure TTargetFile::Prepare(const std::string& FileName) {
+    if (FileName.empty()) return TTargetFailure::EmptyName;
     struct stat Existing {};
-    if (FileName.empty() || (::stat(FileName.c_str(), &Existing) == 0 && S_ISDIR(Existing.st_mode))) return;
+    if (::stat(FileName.c_str(), &Existing) == 0 && S_ISDIR(Existing.st_mode)) return TTargetFailure::Folder;
     FFinalName = ResolvedTarget(FileName);
     // A file we may not write stays as it is, as if we had opened it for writing.
-    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) return;
+    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) return TTargetFailure::NotWritable;
 
     std::string Pattern = FFinalName + ".segmora-XXXXXX";
     std::vector<char> Name(Pattern.begin(), Pattern.end());
     Name.push_back('\0');
     const int Fd = ::mkstemp(Name.data());
-    if (Fd < 0) return;
+    if (Fd < 0) return TTargetFailure::NotCreated;
     ::fchmod(Fd, ModeFor(FFinalName));
     ::close(Fd);
     FTemporaryName = Name.data();
@@ -50,7 +53,9 @@ TTargetFile::TTargetFile(const std::string& FileName) {
         FStream = std::make_unique<TFileStream>(FTemporaryName, TFileMode::fmOpenReadWrite);
     } catch (const EStreamError&) {
         RemoveTemporary();
+        return TTargetFailure::NotCreated;
     }
+    return TTargetFailure::None;
 }
 
 TTargetFile::~TTargetFile() {

@@ -8,6 +8,15 @@
 
 #include "platform/FileStream.h"
 
+// Why a target file is not Ready().
+enum class TTargetFailure {
+    None,         // ready
+    EmptyName,    // no name was given
+    Folder,       // the name is that of a folder
+    NotWritable,  // an existing file that may not be written
+    NotCreated,   // no file can be created beside the target (no such folder, no rights, ...)
+};
+
 class TTargetFile {
 public:
     // Prepares the temporary file for FileName. A symbolic link is written
@@ -20,6 +29,8 @@ public:
     TTargetFile& operator=(const TTargetFile&) = delete;
 
     bool Ready() const { return FStream != nullptr; }
+    // Why the file is not Ready(); None while it is.
+    TTargetFailure Failure() const { return FFailure; }
     // The stream to write; only while Ready().
     TFileStream& Stream() { return *FStream; }
     // Pushes every write to the file and puts it in the target's place.
@@ -28,9 +39,11 @@ public:
     bool Commit();
 
 private:
+    TTargetFailure Prepare(const std::string& FileName);
     void RemoveTemporary();
 
     std::string FFinalName;
     std::string FTemporaryName;
     std::unique_ptr<TFileStream> FStream;
+    TTargetFailure FFailure = TTargetFailure::None;
 };

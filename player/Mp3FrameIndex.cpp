@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/FrameWalk.h"
 #include "engine/VekMp3.h"
 #include "platform/FileStream.h"
 

@@ -49,6 +49,8 @@ public:
     void Play() override;
     TMPModes Mode() override;
     int32_t Position() override;
+    // Text of an output failure that ended the last playback, empty when none.
+    std::string LastPlaybackError() const override;
 
     // For tests and measurements.
     // When the current (or last) playback handed its first samples to the
@@ -58,8 +60,6 @@ public:
     const TMp3FrameIndex* FrameIndex() const { return FOpen ? FIndex.get() : nullptr; }
     // Index of the frame the last Play started with.
     size_t StartFrame() const { return FStartFrame; }
-    // Text of an output failure that ended the last playback, empty when none.
-    std::string LastPlaybackError() const;
 
 private:
     struct TFileKey {

@@ -3,39 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "engine/VekMp3.h"
 #include "tests/cli/CliProcess.h"
+#include "tests/support/TestFiles.h"
 
 using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string Fixture(const std::string& Name) { return std::string(SEGMORA_FIXTURES) + "/" + Name; }
-
-std::string ReadAll(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
+using TestFiles::Fixture;
+using TestFiles::ReadAll;
 
 class CliCut : public testing::Test {
 protected:
     CliCut() {
-        char Name[] = "/tmp/segmora-cli-test-XXXXXX";
-        Dir = ::mkdtemp(Name);
-        fs::copy_file(Fixture("cbr128.mp3"), Path("Song.mp3"));
         Source = Path("Song.mp3");
+        fs::copy_file(Fixture("cbr128.mp3"), Source);
         SourceBytes = ReadAll(Source);
     }
-    ~CliCut() override { fs::remove_all(Dir); }
-    std::string Path(const std::string& Name) const { return (Dir / Name).string(); }
+    std::string Path(const std::string& Name) const { return Dir.Path(Name); }
     std::vector<std::string> DirEntries() const {
         std::vector<std::string> Names;
-        for (const auto& E : fs::directory_iterator(Dir)) Names.push_back(E.path().filename().string());
+        for (const auto& E : fs::directory_iterator(Dir.Dir())) Names.push_back(E.path().filename().string());
         std::sort(Names.begin(), Names.end());
         return Names;
     }
@@ -49,7 +41,7 @@ protected:
         fs::remove(Out);
         return Bytes;
     }
-    fs::path Dir;
+    TestFiles::TScratchDir Dir;
     std::string Source, SourceBytes;
 };
 
@@ -116,7 +108,7 @@ TEST_F(CliCut, BadArgumentsExit2) {
 }
 
 TEST_F(CliCut, NegativeResultExits1) {
-    std::ofstream(Path("text.mp3")) << "no frames in here";
+    Dir.Write("text.mp3", "no frames in here");
     const TCliRun NotMp3 = RunCli({"cut", Path("text.mp3"), Path("o.mp3"), "--start", "0", "--end", "1000", "--json"});
     EXPECT_EQ(NotMp3.ExitCode, 1);
     EXPECT_EQ(json::parse(NotMp3.Out)["Result"], false);
@@ -125,6 +117,24 @@ TEST_F(CliCut, NegativeResultExits1) {
     const TCliRun NoFolder = RunCli({"cut", Source, Path("missing/o.mp3"), "--start", "0", "--end", "1000", "--json"});
     EXPECT_EQ(NoFolder.ExitCode, 1);
     EXPECT_EQ(json::parse(NoFolder.Out)["Result"], false);
+}
+
+TEST_F(CliCut, ReadableReportOfARefusedSave) {
+    fs::create_directory(Path("folder"));
+    const struct {
+        std::string Source, Target, Report;
+    } Cases[] = {
+        {Dir.Write("text.mp3", "no frames in here"), Path("o.mp3"), "Not saved: the source is not an MP3 file.\n"},
+        {Source, Path("missing/o.mp3"), "Not saved: the new file could not be created.\n"},
+        {Source, Path("folder"), "Not saved: the new file could not be created.\n"},
+    };
+    for (const auto& C : Cases) {
+        const TCliRun R = RunCli({"cut", C.Source, C.Target, "--start", "0", "--end", "1000"});
+        EXPECT_EQ(R.ExitCode, 1) << C.Target;
+        EXPECT_EQ(R.Out, C.Report) << C.Target;
+    }
+    EXPECT_FALSE(fs::exists(Path("o.mp3")));
+    EXPECT_TRUE(fs::is_empty(Path("folder")));
 }
 
 TEST_F(CliCut, UnreadableSourceExits3) {
@@ -211,7 +221,7 @@ TEST_F(CliCut, NoTagWithoutTheTagOption) {
 }
 
 TEST_F(CliCut, ReplacesAnExistingTarget) {
-    std::ofstream(Path("o.mp3")) << std::string(200000, 'z');
+    Dir.Write("o.mp3", std::string(200000, 'z'));
     const TCliRun R = RunCli({"cut", Source, Path("o.mp3"), "--start", "0", "--end", "100000", "--json"});
     ASSERT_EQ(R.ExitCode, 0) << R.Err;
     const json J = json::parse(R.Out);

@@ -1,40 +1,23 @@
 // segmora-cli info: the JSON object and readable lines, and the exit codes.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <set>
 
 #include "engine/VekMp3.h"
 #include "tests/cli/CliProcess.h"
+#include "tests/support/FrameBuilder.h"
+#include "tests/support/TestFiles.h"
 
 using nlohmann::json;
 
 namespace {
 
-std::string Fixture(const std::string& Name) { return std::string(SEGMORA_FIXTURES) + "/" + Name; }
-
-std::string ReadAll(const std::string& Path) {
-    std::ifstream In(Path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        char Name[] = "/tmp/segmora-cli-test-XXXXXX";
-        Dir = ::mkdtemp(Name);
-    }
-    ~ScratchDir() { std::filesystem::remove_all(Dir); }
-    std::string Path(const std::string& Name) const { return (Dir / Name).string(); }
-    std::string Write(const std::string& Name, const std::string& Data) const {
-        std::ofstream(Path(Name), std::ios::binary) << Data;
-        return Path(Name);
-    }
-    std::filesystem::path Dir;
-};
+using FrameBuilder::Id3v1Tag;
+using FrameBuilder::TId3v1Fields;
+using TestFiles::Fixture;
+using TestFiles::ReadAll;
+using ScratchDir = TestFiles::TScratchDir;
 
 std::set<std::string> Keys(const json& J) {
     std::set<std::string> K;
@@ -131,19 +114,11 @@ TEST(CliInfo, Id3v10TagWithFullFieldsAndNoGenre) {
 
 TEST(CliInfo, TagTextsAreConvertedFromTheLocalesCodePage) {
     ScratchDir Dir;
-    std::string Tag = "TAG";
-    auto Field = [&Tag](const std::string& Bytes, size_t Width) {
-        std::string F = Bytes;
-        F.resize(Width, '\0');
-        Tag += F;
-    };
-    Field(std::string("Ti\0after the zero", 17), 30);
-    Field("\xD6\xD0\xCE\xC4", 30);  // "中文" in GBK
-    Field("", 30);
-    Field("", 4);
-    Field("", 30);
-    Tag += char(148);
-    const std::string File = Dir.Write("gbk.mp3", ReadAll(Fixture("mono.mp3")) + Tag);
+    TId3v1Fields Fields;
+    Fields.Title = std::string("Ti\0after the zero", 17);
+    Fields.Artist = "\xD6\xD0\xCE\xC4";  // "中文" in GBK
+    Fields.Genre = 148;
+    const std::string File = Dir.Write("gbk.mp3", ReadAll(Fixture("mono.mp3")) + Id3v1Tag(Fields));
     const json T = InfoJson(File, 0, "zh_CN.UTF-8")["Id3Tag"];
     EXPECT_EQ(T["Title"], "Ti");
     EXPECT_EQ(T["Artist"], "\xE4\xB8\xAD\xE6\x96\x87");
@@ -169,7 +144,7 @@ TEST(CliInfo, UnreadableFileExits3WithTheReason) {
     const TCliRun R = RunCli({"info", Missing, "--json"});
     EXPECT_EQ(R.ExitCode, 3);
     EXPECT_NE(R.Err.find(Missing), std::string::npos) << R.Err;
-    const TCliRun Folder = RunCli({"info", Dir.Dir.string()});
+    const TCliRun Folder = RunCli({"info", Dir.Dir().string()});
     EXPECT_EQ(Folder.ExitCode, 3);
 }
 

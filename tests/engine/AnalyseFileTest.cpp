@@ -14,6 +14,23 @@ using TestFiles::TScratchDir;
 
 namespace {
 
+// What the analysis takes from the first frame header.
+struct TFirstFrame {
+    double Version;
+    int Layer, BitRate, SampleRate, FrameSize, Padding;
+    bool Mono;
+};
+
+void ExpectFirstFrame(const TMp3DataInfo& D, const TFirstFrame& F) {
+    EXPECT_EQ(D.Version, F.Version);
+    EXPECT_EQ(D.Layer, F.Layer);
+    EXPECT_EQ(D.BitRate, F.BitRate);
+    EXPECT_EQ(D.SampleRate, F.SampleRate);
+    EXPECT_EQ(D.FrameSize, F.FrameSize);
+    EXPECT_EQ(D.Padding, F.Padding);
+    EXPECT_EQ(D.Mono, F.Mono);
+}
+
 class AnalyseFileTest : public testing::Test {
 protected:
     const TMp3DataInfo& Analyse(const Bytes& Data) {
@@ -30,13 +47,7 @@ TEST_F(AnalyseFileTest, PlainCbrFile) {
     ASSERT_TRUE(D.Valid);
     EXPECT_EQ(D.FileName, Dir.Path("in.mp3"));
     EXPECT_EQ(D.FileSize, 41700);
-    EXPECT_EQ(D.Version, 1.0);
-    EXPECT_EQ(D.Layer, 3);
-    EXPECT_EQ(D.BitRate, 128);
-    EXPECT_EQ(D.SampleRate, 44100);
-    EXPECT_EQ(D.FrameSize, 417);
-    EXPECT_EQ(D.Padding, 0);
-    EXPECT_FALSE(D.Mono);
+    ExpectFirstFrame(D, {1.0, 3, 128, 44100, 417, 0, false});
     EXPECT_FALSE(D.Vbr);
     EXPECT_EQ(D.Id3v1Size, 0);
     EXPECT_EQ(D.Id3v2Size, 0);
@@ -63,12 +74,7 @@ TEST_F(AnalyseFileTest, Mpeg25FirstFrame) {
     TFrameKind S{Mpeg25, 3, 8, 8000, 0, SingleChannel};
     const TMp3DataInfo& D = Analyse(Frames(S, 5));
     ASSERT_TRUE(D.Valid);
-    EXPECT_EQ(D.Version, 2.5);
-    EXPECT_EQ(D.Layer, 3);
-    EXPECT_EQ(D.SampleRate, 8000);
-    EXPECT_EQ(D.BitRate, 8);
-    EXPECT_EQ(D.FrameSize, 72);
-    EXPECT_TRUE(D.Mono);
+    ExpectFirstFrame(D, {2.5, 3, 8, 8000, 72, 0, true});
     EXPECT_EQ(D.LengthMs, 360);
     // 360 bytes cannot hold an ID3v1 tag and hold none.
     EXPECT_EQ(D.Id3v1Size, 0);

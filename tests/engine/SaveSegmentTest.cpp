@@ -227,7 +227,7 @@ TEST_F(SaveSegmentTest, Id3v2TagInsideTheStreamIsSteppedOver) {
     // The tag's body looks like frames; none of it may be taken.
     Bytes Body;
     for (int I = 0; I < 50; ++I) Body += Bytes("\xFF\xFB\x90\x00", 4);
-    const Bytes Tag = Bytes("ID3\x03\x00\x00", 6) + Syncsafe(uint32_t(Body.size())) + Body;
+    const Bytes Tag = Id3v2TagAround(Body);
     const Bytes A = Cbr128Frames(5, 1), B = Cbr128Frames(5, 10);
     Load(A + Tag + B);
     const TSaved S = SaveAll();

@@ -14,13 +14,20 @@ bool NoLeadBytes(unsigned char) { return false; }
 bool GbkLead(unsigned char B) { return B >= 0x81 && B <= 0xFE; }
 
 TEST(LeftBytes, SingleByteTexts) {
-    EXPECT_EQ(LeftBytes("Hello", 30, NoLeadBytes), "Hello");
-    EXPECT_EQ(LeftBytes("Hello", 5, NoLeadBytes), "Hello");
-    EXPECT_EQ(LeftBytes("Hello", 3, NoLeadBytes), "Hel");
-    EXPECT_EQ(LeftBytes("Hello", 0, NoLeadBytes), "");
-    EXPECT_EQ(LeftBytes("", 4, NoLeadBytes), "");
-    // High bytes are ordinary characters in a single-byte code page.
-    EXPECT_EQ(LeftBytes("caf\xe9\xe9", 4, NoLeadBytes), "caf\xe9");
+    const struct {
+        Bytes Text;
+        int32_t N;
+        Bytes Left;
+    } Cases[] = {
+        {"Hello", 30, "Hello"},
+        {"Hello", 5, "Hello"},
+        {"Hello", 3, "Hel"},
+        {"Hello", 0, ""},
+        {"", 4, ""},
+        // High bytes are ordinary characters in a single-byte code page.
+        {"caf\xe9\xe9", 4, "caf\xe9"},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(LeftBytes(C.Text, C.N, NoLeadBytes), C.Left) << C.Text << " " << C.N;
 }
 
 TEST(LeftBytes, NeverEndsInTheFirstByteOfADoubleByteCharacter) {
@@ -40,18 +47,14 @@ TEST(LeftBytes, NeverEndsInTheFirstByteOfADoubleByteCharacter) {
 }
 
 TEST(TrackNumber, DecimalWithinByteRangeElseZero) {
-    EXPECT_EQ(TrackNumberOf(""), 0);
-    EXPECT_EQ(TrackNumberOf("7"), 7);
-    EXPECT_EQ(TrackNumberOf("+7"), 7);
-    EXPECT_EQ(TrackNumberOf("007"), 7);
-    EXPECT_EQ(TrackNumberOf("255"), 255);
-    EXPECT_EQ(TrackNumberOf("256"), 0);
-    EXPECT_EQ(TrackNumberOf("300"), 0);
-    EXPECT_EQ(TrackNumberOf("-5"), 0);
-    EXPECT_EQ(TrackNumberOf("-0"), 0);
-    EXPECT_EQ(TrackNumberOf("7a"), 0);
-    EXPECT_EQ(TrackNumberOf("seven"), 0);
-    EXPECT_EQ(TrackNumberOf("99999999999999999999999"), 0);
+    const struct {
+        const char* Text;
+        uint8_t Track;
+    } Cases[] = {
+        {"", 0},    {"7", 7},  {"+7", 7}, {"007", 7}, {"255", 255}, {"256", 0},
+        {"300", 0}, {"-5", 0}, {"-0", 0}, {"7a", 0},  {"seven", 0}, {"99999999999999999999999", 0},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(TrackNumberOf(C.Text), C.Track) << '"' << C.Text << '"';
 }
 
 TTagTexts Texts() {

@@ -6,16 +6,28 @@
 
 namespace {
 
+// A text and the milliseconds it stands for.
+struct TTextAndMs {
+    const char* Text;
+    int64_t Ms;
+};
+
 TEST(TimeCode, MillisecondsToText) {
-    EXPECT_EQ(MsToTimeCode(0), "000:00:00.000");
-    EXPECT_EQ(MsToTimeCode(7), "000:00:00.007");
-    EXPECT_EQ(MsToTimeCode(59999), "000:00:59.999");
-    EXPECT_EQ(MsToTimeCode(60000), "000:01:00.000");
-    EXPECT_EQ(MsToTimeCode(3600000), "001:00:00.000");
-    EXPECT_EQ(MsToTimeCode(3723004), "001:02:03.004");
-    EXPECT_EQ(MsToTimeCode(3599999999), "999:59:59.999");
-    // Hours of 1000 and more keep all their digits.
-    EXPECT_EQ(MsToTimeCode(3600000000), "1000:00:00.000");
+    const struct {
+        int64_t Ms;
+        const char* Text;
+    } Cases[] = {
+        {0, "000:00:00.000"},
+        {7, "000:00:00.007"},
+        {59999, "000:00:59.999"},
+        {60000, "000:01:00.000"},
+        {3600000, "001:00:00.000"},
+        {3723004, "001:02:03.004"},
+        {3599999999, "999:59:59.999"},
+        // Hours of 1000 and more keep all their digits.
+        {3600000000, "1000:00:00.000"},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(MsToTimeCode(C.Ms), C.Text) << C.Ms;
 }
 
 TEST(TimeCode, PaddingNeverCutsDigits) {
@@ -27,24 +39,32 @@ TEST(TimeCode, PaddingNeverCutsDigits) {
 }
 
 TEST(TimeCode, NormalizeClampsTensDigitsAndFillsBlanks) {
-    // Only the tens of minutes and seconds are clamped: 75 becomes 55, not 59.
-    EXPECT_EQ(NormalizeTimeCode("000:75:00.000"), "000:55:00.000");
-    EXPECT_EQ(NormalizeTimeCode("000:99:99.999"), "000:59:59.999");
-    EXPECT_EQ(NormalizeTimeCode("000:00:69.000"), "000:00:59.000");
-    EXPECT_EQ(NormalizeTimeCode("999:59:59.999"), "999:59:59.999");
-    // Unfilled positions read as spaces and become zeros.
-    EXPECT_EQ(NormalizeTimeCode("0 1: 2:3 .4 5"), "001:02:30.405");
-    EXPECT_EQ(NormalizeTimeCode("   :  :  .   "), "000:00:00.000");
-    EXPECT_EQ(NormalizeTimeCode("000: 7:00.000"), "000:07:00.000");
+    const struct {
+        const char *Typed, *Normal;
+    } Cases[] = {
+        // Only the tens of minutes and seconds are clamped: 75 becomes 55, not 59.
+        {"000:75:00.000", "000:55:00.000"},
+        {"000:99:99.999", "000:59:59.999"},
+        {"000:00:69.000", "000:00:59.000"},
+        {"999:59:59.999", "999:59:59.999"},
+        // Unfilled positions read as spaces and become zeros.
+        {"0 1: 2:3 .4 5", "001:02:30.405"},
+        {"   :  :  .   ", "000:00:00.000"},
+        {"000: 7:00.000", "000:07:00.000"},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(NormalizeTimeCode(C.Typed), C.Normal) << C.Typed;
 }
 
 TEST(TimeCode, TextToMilliseconds) {
-    EXPECT_EQ(TimeCodeToMs("000:00:00.000"), 0);
-    EXPECT_EQ(TimeCodeToMs("001:02:03.004"), 3723004);
-    EXPECT_EQ(TimeCodeToMs("999:59:59.999"), 3599999999);
-    // A field that is no number counts 0, the others still count.
-    EXPECT_EQ(TimeCodeToMs("0a0:01:02.003"), 62003);
-    EXPECT_EQ(TimeCodeToMs("000:01:02.0b3"), 62000);
+    const TTextAndMs Cases[] = {
+        {"000:00:00.000", 0},
+        {"001:02:03.004", 3723004},
+        {"999:59:59.999", 3599999999},
+        // A field that is no number counts 0, the others still count.
+        {"0a0:01:02.003", 62003},
+        {"000:01:02.0b3", 62000},
+    };
+    for (const auto& C : Cases) EXPECT_EQ(TimeCodeToMs(C.Text), C.Ms) << C.Text;
 }
 
 TEST(TimeCode, RoundTrip) {
@@ -54,20 +74,20 @@ TEST(TimeCode, RoundTrip) {
 }
 
 TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
-    int64_t Ms = -1;
-    EXPECT_TRUE(ParseTimeArgument("1500", Ms));
-    EXPECT_EQ(Ms, 1500);
-    EXPECT_TRUE(ParseTimeArgument("0", Ms));
-    EXPECT_EQ(Ms, 0);
-    EXPECT_TRUE(ParseTimeArgument("000:00:01.500", Ms));
-    EXPECT_EQ(Ms, 1500);
-    EXPECT_TRUE(ParseTimeArgument("001:02:03.004", Ms));
-    EXPECT_EQ(Ms, 3723004);
-    // Hours of any width.
-    EXPECT_TRUE(ParseTimeArgument("1:00:00.000", Ms));
-    EXPECT_EQ(Ms, 3600000);
-    EXPECT_TRUE(ParseTimeArgument("1000:00:00.000", Ms));
-    EXPECT_EQ(Ms, 3600000000);
+    const TTextAndMs Cases[] = {
+        {"1500", 1500},
+        {"0", 0},
+        {"000:00:01.500", 1500},
+        {"001:02:03.004", 3723004},
+        // Hours of any width.
+        {"1:00:00.000", 3600000},
+        {"1000:00:00.000", 3600000000},
+    };
+    for (const auto& C : Cases) {
+        int64_t Ms = -1;
+        EXPECT_TRUE(ParseTimeArgument(C.Text, Ms)) << C.Text;
+        EXPECT_EQ(Ms, C.Ms) << C.Text;
+    }
 }
 
 TEST(TimeArgument, AnythingElseIsRefused) {

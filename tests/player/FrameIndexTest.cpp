@@ -71,12 +71,7 @@ TEST(FrameIndex, TheFirstFrameAtOrAfterATimeIsTheOneACutStartsWith) {
 
 TEST(FrameIndex, AFileWithoutFramesHasNone) {
     TScratchDir Dir;
-    const std::string File = Dir.File("text.mp3");
-    {
-        TFileStream Out(File, TFileMode::fmCreate);
-        const char Text[] = "this is no MP3 file at all, just text";
-        Out.WriteBuffer(Text, sizeof Text);
-    }
+    const std::string File = Dir.Write("text.mp3", "this is no MP3 file at all, just text");
     TFileStream Stream(File, TFileMode::fmOpenRead);
     const TMp3FrameIndex Index = TMp3FrameIndex::Build(Stream);
     EXPECT_EQ(Index.Count(), 0u);

@@ -97,7 +97,7 @@ TEST_P(PlayerDecode, RangeStartsWithTheAudioOfTheCutFromTheSameStart) {
         EXPECT_EQ(int64_t(C.Samples.size() / Ch), int64_t(std::ceil((FromMs + Span - C.StartMs) * Rate / 1000.0)));
 
         // The engine's cut from FromMs begins with the very same frame.
-        const std::string Cut = Dir.File("cut" + std::to_string(FromMs) + ".mp3");
+        const std::string Cut = Dir.Path("cut" + std::to_string(FromMs) + ".mp3");
         TId3v1Tag NoTag{};
         int64_t Bytes = 0, Duration = 0;
         ASSERT_TRUE(Engine.SaveSegment(FromMs, FromMs + Span, Cut, NoTag, Bytes, Duration));
@@ -163,7 +163,7 @@ TEST(PlayerDecode, AFileOfOneFrameIsPlayed) {
     // The first audio frame of cbr128.mp3 alone (the decoder holds a lone
     // first frame back until it sees another; the player releases it).
     TScratchDir Dir;
-    const std::string One = Dir.File("one.mp3");
+    const std::string One = Dir.Path("one.mp3");
     int64_t Offset = 0, Length = 0;
     {
         TFileStream In(Fixture("cbr128.mp3"), TFileMode::fmOpenRead);

@@ -1,16 +1,12 @@
 #include "tests/player/PlayerTestSupport.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <mpg123.h>
 #include <stdexcept>
 #include <thread>
-#include <unistd.h>
 
 namespace PlayerTest {
-
-std::string Fixture(const std::string& Name) { return std::string(SEGMORA_FIXTURES) + "/" + Name; }
 
 std::vector<std::string> AllFixtures() {
     std::vector<std::string> Files;
@@ -78,19 +74,6 @@ TPcmFormat TCaptureSink::Format() const {
 std::vector<int16_t> TCaptureSink::Samples() const {
     std::lock_guard<std::mutex> Lock(FMutex);
     return FSamples;
-}
-
-TScratchDir::TScratchDir() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "segmora-player-XXXXXX").string();
-    std::vector<char> Name(Pattern.begin(), Pattern.end());
-    Name.push_back('\0');
-    if (!::mkdtemp(Name.data())) throw std::runtime_error("mkdtemp failed");
-    FPath = Name.data();
-}
-
-TScratchDir::~TScratchDir() {
-    std::error_code Ec;
-    std::filesystem::remove_all(FPath, Ec);
 }
 
 bool WaitFor(const std::function<bool()>& Done, std::chrono::milliseconds Timeout) {

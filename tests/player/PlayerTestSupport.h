@@ -1,6 +1,6 @@
 // Helpers of the player tests: the fixtures, a reference decode with
-// libmpg123, an output that records what it is handed, a player that counts
-// the calls it gets, and a scratch folder.
+// libmpg123, an output that records what it is handed, and a player that
+// counts the calls it gets. Scratch folders and fixtures are the shared ones.
 #pragma once
 
 #include <chrono>
@@ -14,10 +14,13 @@
 
 #include "engine/MediaPlayer.h"
 #include "player/AudioSink.h"
+#include "tests/support/TestFiles.h"
 
 namespace PlayerTest {
 
-std::string Fixture(const std::string& Name);
+using TestFiles::Fixture;
+using TestFiles::TScratchDir;
+
 // Every .mp3 and .mp2 file of the fixtures folder, sorted by name.
 std::vector<std::string> AllFixtures();
 
@@ -98,22 +101,12 @@ public:
         ++*FCalls;
         return FInner->Position();
     }
+    std::string LastPlaybackError() const override { return FInner->LastPlaybackError(); }
 
 private:
     std::unique_ptr<TMediaPlayer> FInner;
     int* FCalls;
     int* FOpens;
-};
-
-// A folder under the system's temporary folder, removed with the object.
-class TScratchDir {
-public:
-    TScratchDir();
-    ~TScratchDir();
-    std::string File(const std::string& Name) const { return (FPath / Name).string(); }
-
-private:
-    std::filesystem::path FPath;
 };
 
 // Polls Done every millisecond until it holds or Timeout passes; returns Done().

@@ -6,7 +6,6 @@
 #include <thread>
 
 #include "engine/VekMp3.h"
-#include "platform/FileStream.h"
 #include "player/Mpg123Player.h"
 #include "tests/player/PlayerTestSupport.h"
 
@@ -136,11 +135,7 @@ TEST(RangePlayback, StopPlayEndsPlaybackAtOnce) {
 
 TEST(RangePlayback, PlayRangeAfterAFailedAnalysisReturnsFalseAndOpensNothing) {
     TScratchDir Dir;
-    const std::string Text = Dir.File("not.mp3");
-    {
-        TFileStream Out(Text, TFileMode::fmCreate);
-        Out.WriteBuffer("no frames here", 14);
-    }
+    const std::string Text = Dir.Write("not.mp3", "no frames here");
     int Calls = 0, Opens = 0;
     TVekMP3 Engine(std::string(),
                    std::make_unique<TSpyPlayer>(CreateMediaPlayer(TAudioOutputKind::Null), &Calls, &Opens));

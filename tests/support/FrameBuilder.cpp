@@ -98,8 +98,10 @@ Bytes Syncsafe(uint32_t Size) {
     return Bytes{char((Size >> 21) & 0x7F), char((Size >> 14) & 0x7F), char((Size >> 7) & 0x7F), char(Size & 0x7F)};
 }
 
-Bytes Id3v2Tag(uint32_t Size, uint8_t Flags, uint8_t Major) {
-    return Bytes("ID3") + char(Major) + char(0) + char(Flags) + Syncsafe(Size) + Bytes(Size, 'x');
+Bytes Id3v2Tag(uint32_t Size, uint8_t Flags, uint8_t Major) { return Id3v2TagAround(Bytes(Size, 'x'), Flags, Major); }
+
+Bytes Id3v2TagAround(const Bytes& Body, uint8_t Flags, uint8_t Major) {
+    return Bytes("ID3") + char(Major) + char(0) + char(Flags) + Syncsafe(uint32_t(Body.size())) + Body;
 }
 
 namespace {

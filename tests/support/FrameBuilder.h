@@ -47,6 +47,8 @@ int SideInfoOffset(const TFrameKind& Kind);
 Bytes Syncsafe(uint32_t Size);
 // An ID3v2 header announcing Size bytes, followed by Size bytes of 'x'.
 Bytes Id3v2Tag(uint32_t Size, uint8_t Flags = 0, uint8_t Major = 3);
+// An ID3v2 header announcing Body's size, followed by Body.
+Bytes Id3v2TagAround(const Bytes& Body, uint8_t Flags = 0, uint8_t Major = 3);
 
 struct TId3v1Fields {
     std::string Title{}, Artist{}, Album{}, Year{};

@@ -1,11 +1,14 @@
-#include "tests/cli/CliProcess.h"
+#include "tests/support/ProcessRun.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+namespace TestProcess {
 
 namespace {
 
@@ -23,7 +26,7 @@ std::string ReadFd(int Fd) {
 
 // An unlinked temporary file: the child writes into it, we read it back.
 int AnonymousFile() {
-    char Name[] = "/tmp/segmora-cli-out-XXXXXX";
+    char Name[] = "/tmp/segmora-test-out-XXXXXX";
     const int Fd = ::mkstemp(Name);
     if (Fd < 0) throw std::runtime_error("mkstemp failed");
     ::unlink(Name);
@@ -32,9 +35,10 @@ int AnonymousFile() {
 
 }  // namespace
 
-TCliRun RunCli(const std::vector<std::string>& Args, const std::string& Locale) {
+TRun Run(const std::string& Program, const std::vector<std::string>& Args, const TRunOptions& Options) {
     const int OutFd = AnonymousFile(), ErrFd = AnonymousFile();
-    std::vector<std::string> Argv{SEGMORA_CLI};
+    // Everything the child needs is made before the fork.
+    std::vector<std::string> Argv{Program};
     Argv.insert(Argv.end(), Args.begin(), Args.end());
     std::vector<char*> CArgs;
     for (auto& A : Argv) CArgs.push_back(A.data());
@@ -46,17 +50,35 @@ TCliRun RunCli(const std::vector<std::string>& Args, const std::string& Locale) 
     if (Pid == 0) {
         ::dup2(OutFd, 1);
         ::dup2(ErrFd, 2);
-        ::setenv("LC_ALL", Locale.c_str(), 1);
+        if (!Options.Locale.empty()) ::setenv("LC_ALL", Options.Locale.c_str(), 1);
         ::execv(CArgs[0], CArgs.data());
         ::_exit(127);
     }
+    if (Options.InterruptAfter.count() > 0) {
+        std::this_thread::sleep_for(Options.InterruptAfter);
+        ::kill(Pid, SIGINT);
+    }
     int Status = 0;
     ::waitpid(Pid, &Status, 0);
-    TCliRun R;
-    R.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    TRun R;
+    R.ExitCode = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
     R.Out = ReadFd(OutFd);
     R.Err = ReadFd(ErrFd);
     ::close(OutFd);
     ::close(ErrFd);
     return R;
 }
+
+std::vector<std::string> Lines(const std::string& Text) {
+    std::vector<std::string> L;
+    size_t At = 0;
+    while (At < Text.size()) {
+        const size_t End = Text.find('\n', At);
+        L.push_back(Text.substr(At, End == std::string::npos ? std::string::npos : End - At));
+        if (End == std::string::npos) break;
+        At = End + 1;
+    }
+    return L;
+}
+
+}  // namespace TestProcess

@@ -1,0 +1,49 @@
+// Walking the audio of an MP3 file step by step, as the cut, the skip to its
+// start and the length measurement all do: a step takes a frame, steps over an
+// ID3v2 tag inside the stream, or drops four stray bytes. Information frames
+// (Xing/Info/VBRI) are stepped over as frames that hold no audio.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "engine/FrameHeader.h"
+#include "engine/Mp3DataInfo.h"
+#include "platform/FileStream.h"
+
+// Position of the first non-zero byte at or after the stream's position, or -1.
+// Count is the number of zero bytes passed over.
+int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count);
+
+// One step of the walk over the audio: a frame (written to Target when one is
+// given), an ID3v2 tag stepped over, or four stray bytes dropped. Information
+// frames count nothing and are not written. A frame that runs past AudioEnd is
+// not taken: the source is left at its end so the walk stops. FrameBytes and
+// FrameMs are the frame's length and duration, 0 for anything but audio.
+// Returns the source position afterwards.
+int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs);
+// The same step without a target, bounded by the end of the stream.
+int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs);
+
+// What a run of steps passed: the position after the last step (0 when
+// none ran), the bytes and the summed duration of its audio frames.
+struct TStepRun {
+    int64_t Position = 0;
+    int64_t Bytes = 0;
+    double Ms = 0.0;
+};
+
+// Skips steps from the stream's position until their audio reaches TargetMs
+// or fewer than a header's bytes are left in the stream. The bound is the
+// stream, not the audio: a start beyond the audio walks through the tags at
+// the end and leaves nothing to copy.
+TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs);
+// Copies steps from Source's position to Target until their audio reaches
+// SpanMs or the audio ends at AudioEnd.
+TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs);
+
+// Walks the audio of an analysed file exactly as a cut of the whole file
+// steps through it, calling Visit (when given) with the offset and header of
+// each frame that cut would write. Returns their summed duration in ms.
+using TFrameVisitor = std::function<void(int64_t Offset, const TFrameHeader& Frame)>;
+double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFrameVisitor& Visit);
