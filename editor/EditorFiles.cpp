@@ -5,31 +5,22 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <charconv>
 #include <initializer_list>
 #include <limits>
-#include <system_error>
+#include <string>
 
 #include "editor/EditorCommon.h"
+#include "engine/InfoText.h"
 #include "engine/TagRecord.h"
 #include "platform/LocaleServices.h"
 
 namespace {
 
+QString Text(const std::string& Utf8) { return QString::fromStdString(Utf8); }
+
 // A tag field as text: its bytes up to the first zero byte in the system's
 // ANSI code page.
-QString TagText(const char* Field, size_t Width) {
-    return QString::fromStdString(AnsiToUtf8(TagFieldText(Field, Width), SystemAnsiCodePage()));
-}
-
-// The shortest decimal form of a version number with the user's separator.
-QString VersionText(double Version) {
-    char Buffer[32];
-    const auto [End, Ec] = std::to_chars(Buffer, Buffer + sizeof Buffer, Version);
-    QString Text = Ec == std::errc() ? QString::fromLatin1(Buffer, End - Buffer) : QString::number(Version);
-    Text.replace(QLatin1Char('.'), DecimalSeparator());
-    return Text;
-}
+QString TagText(const char* Field, size_t Width) { return Text(TagFieldUtf8(Field, Width, SystemAnsiCodePage())); }
 
 }  // namespace
 
@@ -97,11 +88,10 @@ void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
         RzComboBox1->setCurrentIndex(Tag.Genre < RzComboBox1->count() ? Tag.Genre : -1);
     }
 
-    Label18->SetCaption(QStringLiteral("MPEG ") + VersionText(Info.Version) + QStringLiteral(" Layer ") +
-                        QString::number(Info.Layer));
+    Label18->SetCaption(Text(EncodingText(Info.Version, Info.Layer, DecimalSeparator().toStdString())));
     Label19->SetCaption(Info.Mono ? Ms_Mono : Ms_Stereo);
-    Label20->SetCaption(QString::number(Info.SampleRate) + QStringLiteral(" Hz"));
-    Label21->SetCaption(QString::number(Info.BitRate) + QStringLiteral(" Kbps"));
+    Label20->SetCaption(Text(SampleRateText(Info.SampleRate)));
+    Label21->SetCaption(Text(BitRateText(Info.BitRate)));
     Label22->SetCaption(MsToTimeCode(Info.LengthMs));
     Label24->SetCaption(FormatFileSize(Info.FileSize));
 
@@ -119,8 +109,7 @@ void TFrmMP3Editor::RzCheckBox1Click(QWidget*) {
 }
 
 QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
-    if (Size < 1024) return QStringLiteral("1 KB");
-    return FormatNumber0(static_cast<double>(Size) / 1024.0) + QStringLiteral(" KB");
+    return Text(FileSizeText(Size, ThousandSeparator().toStdString()));
 }
 
 // ------------------------------------------------------------------ saving the segment
@@ -153,17 +142,16 @@ void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
         // All zero, "TAG" included, means no tag.
         TId3v1Tag Tag{};
         if (RzCheckBox1->isChecked()) {
-            const int CodePage = SystemAnsiCodePage();
-            auto Ansi = [CodePage](const TEdit* Edit) { return Utf8ToAnsi(Edit->text().toStdString(), CodePage); };
+            auto Utf8 = [](const TEdit* Edit) { return Edit->text().toStdString(); };
             TTagTexts Texts;
-            Texts.Title = Ansi(RzEdit1);
-            Texts.Artist = Ansi(RzEdit2);
-            Texts.Album = Ansi(RzEdit3);
-            Texts.Year = Ansi(RzEdit6);
-            Texts.Track = Ansi(RzEdit5);
-            Texts.Comment = Ansi(RzEdit7);
+            Texts.Title = Utf8(RzEdit1);
+            Texts.Artist = Utf8(RzEdit2);
+            Texts.Album = Utf8(RzEdit3);
+            Texts.Year = Utf8(RzEdit6);
+            Texts.Track = Utf8(RzEdit5);
+            Texts.Comment = Utf8(RzEdit7);
             Texts.GenreIndex = RzComboBox1->currentIndex();
-            Tag = MakeTagRecord(Texts, [CodePage](unsigned char Byte) { return IsLeadByte(Byte, CodePage); });
+            Tag = MakeTagRecordFromUtf8(Texts, SystemAnsiCodePage());
         }
 
         int64_t ByteCount = 0, DurationMs = 0;

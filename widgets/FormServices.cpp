@@ -49,15 +49,3 @@ QFont PointFont(const QString& Family, double Points, bool Bold) {
 QString ThousandSeparator() { return QLocale::system().groupSeparator(); }
 
 QString DecimalSeparator() { return QLocale::system().decimalPoint(); }
-
-QString FormatNumber0(double Value) {
-    const long long Rounded = std::llround(Value);
-    const QString Digits = QString::number(Rounded < 0 ? -Rounded : Rounded);
-    const QString Separator = ThousandSeparator();
-    QString Result;
-    for (qsizetype I = 0; I < Digits.size(); ++I) {
-        if (I > 0 && (Digits.size() - I) % 3 == 0) Result += Separator;
-        Result += Digits[I];
-    }
-    return Rounded < 0 ? QLatin1Char('-') + Result : Result;
-}

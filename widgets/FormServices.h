@@ -77,6 +77,3 @@ QFont PixelFont(const QString& Family, int Pixels, bool Bold = false);
 
 QString ThousandSeparator();
 QString DecimalSeparator();
-// Value rounded to an integer, a half away from zero, digits grouped by the
-// thousands separator: the number format "%0.0n".
-QString FormatNumber0(double Value);
