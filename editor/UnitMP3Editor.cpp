@@ -415,6 +415,7 @@ void TFrmMP3Editor::ConnectHandlers() {
     connect(TrackBarPos, &TTrackBar::Change, this, Guard(this, &TFrmMP3Editor::TrackBarPosChange));
     connect(BtnSaveMp3, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { BtnSaveMp3Click(BtnSaveMp3); }); });
+    connect(BtnSp, &QAbstractButton::clicked, this, [this] { RunHandler([this] { BtnSpClick(BtnSp); }); });
     connect(BtnPlayStart, &QAbstractButton::clicked, this,
             [this] { RunHandler([this] { BtnPlayStartClick(BtnPlayStart); }); });
     for (TMenuItem* Item : {PM_Play, PM_FromStart, PM_FromEnd})
@@ -457,6 +458,8 @@ void TFrmMP3Editor::FormCreate(QObject*) {
     RzComboBox1->setCurrentIndex(-1);
 
     ResetMarks(false);
+
+    Sponsor = std::make_unique<TvekSponsor>((AppPath + SettingsName).toStdString());
 }
 
 void TFrmMP3Editor::ApplyRoundRegion() {
@@ -473,12 +476,16 @@ void TFrmMP3Editor::ApplyRoundRegion() {
 
 void TFrmMP3Editor::WMShowWindow([[maybe_unused]] bool Show) {}
 
-void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {}
+// The closing message never refuses the close; it goes on once the message is dismissed.
+void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {
+    if (Sponsor) Sponsor->ShowClosingMessage();
+}
 
 void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
     // A tick after this would ask a released engine for its position.
     TimerPos->SetEnabled(false);
     Mp3Engine.reset();
+    Sponsor.reset();
     TIniFile Settings((AppPath + SettingsName).toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
 }
@@ -699,12 +706,9 @@ QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
 
 // ------------------------------------------------------------------ saving the segment
 
-// The use counter that may show the sponsor window in place of a save. There
-// is none yet, so every click goes on to save.
-bool TFrmMP3Editor::SponsorShowIfDue(bool) { return false; }
-
 void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
-    if (SponsorShowIfDue(false)) return;
+    // When the sponsor window comes instead, this click saves nothing.
+    if (Sponsor->ShowIfDue(false)) return;
     if (!(StartTime < EndTime)) {
         MessageBox(this, Ms_ClipErr, Ms_Info, TMsgIcon::Information);
         return;
@@ -753,6 +757,11 @@ void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
     PanelState->hide();
     if (!Saved) MessageBox(this, Ms_NotSave, Ms_Error, TMsgIcon::Error);
 }
+
+// ------------------------------------------------------------------ sponsor
+
+// The sponsor window on request: no waiting, and the count stays as it is.
+void TFrmMP3Editor::BtnSpClick(QObject*) { Sponsor->ShowIfDue(true); }
 
 // ------------------------------------------------------------------ time codes
 

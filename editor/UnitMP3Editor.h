@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/VekMp3.h"
+#include "sponsor/vekSponsor.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 
@@ -127,6 +128,7 @@ public:
     int64_t EndTime = 0;
     TMarkDrag StartMark;
     TMarkDrag EndMark;
+    std::unique_ptr<TvekSponsor> Sponsor;
     QString Ms_Opening, Ms_Waiting, Ms_AppError, Ms_Error, Ms_Pos, Ms_Unknow, Ms_Mono, Ms_Stereo, Ms_Info, Ms_NotMP3,
         Ms_NotSaveName, Ms_NotSave, Ms_ClipErr;
 
@@ -148,6 +150,9 @@ public:
 
     // ---- saving the segment ----
     void BtnSaveMp3Click(QObject* Sender);
+
+    // ---- sponsor ----
+    void BtnSpClick(QObject* Sender);
 
     // ---- time codes ----
     QString MsToTimeCode(int64_t Ms) const;
@@ -193,7 +198,6 @@ private:
     void MarkMouseDown(TMarkDrag& Mark, QWidget* Sender, Qt::MouseButton Button, int X, int Y);
     void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void SetEditText(TMaskEdit* Edit, const QString& Text);
-    bool SponsorShowIfDue(bool Forced);
     void PlayFrom(int64_t From, bool MoveBar);
     void ShowIdle();
     bool FPlaced = false;

@@ -17,6 +17,9 @@
 
 #include "editor/UnitMP3Editor.h"
 #include "player/Mpg123Player.h"
+#include "sponsor/UnitSponsor.h"
+#include "sponsor/UnitSponsorMsg.h"
+#include "tests/support/ModalDriver.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 
@@ -76,6 +79,8 @@ private:
     bool CancelDialog = false;
     QString DialogTitle;
     std::unique_ptr<TFrmMP3Editor> W;
+    // Answers the closing message of every close with "later".
+    TModalDriver Modals;
 
     QString SettingsFile() const { return QCoreApplication::applicationDirPath() + "/Segmora.ini"; }
 
@@ -144,6 +149,10 @@ private slots:
             if (CancelDialog) return false;
             Dialog.FileName = NextFile;
             return true;
+        });
+        Modals.Otherwise([](QWidget* Modal) {
+            if (auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal))
+                QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
         });
     }
 
@@ -286,6 +295,54 @@ private slots:
         QFile Kept(SettingsFile());
         QVERIFY(Kept.open(QIODevice::ReadOnly));
         QCOMPARE(Kept.readAll(), QByteArray("[ZZ]\nsyCount=4\n\n[language]\nDefault=7\n"));
+    }
+
+    // A fresh settings file: the first save click shows the sponsor window in
+    // its waiting mode instead of saving, the second goes on to save; BtnSp
+    // shows it without waiting; closing shows the closing message first.
+    void sponsorWindowAtTheFirstSaveOnRequestAndAtClose() {
+        Open(TenSeconds());
+        QVERIFY(W->BtnSaveMp3->isEnabled());
+        QCOMPARE(W->Sponsor->UseCount, 0);
+        DialogTitle.clear();
+        CancelDialog = true;
+        Modals.Then([](QWidget* Modal) {
+            auto* F = qobject_cast<TFrmSponsor*>(Modal);
+            QVERIFY(F && !F->BtnClose->isEnabled() && !F->BtnHasDo->isEnabled());
+            for (int I = 0; I < 60; ++I) F->TimerWaitTimer(F->TimerWait);
+            QTest::mouseClick(F->BtnClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
+        QVERIFY(Modals.AllTaken());
+        QVERIFY(DialogTitle.isEmpty());
+        QCOMPARE(W->Sponsor->UseCount, 1);
+        QVERIFY(!QFile::exists(SettingsFile()));
+
+        QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
+        QCOMPARE(DialogTitle, QString("保存mp3文件"));
+        QCOMPARE(W->Sponsor->UseCount, 2);
+
+        Modals.Then([](QWidget* Modal) {
+            auto* F = qobject_cast<TFrmSponsor*>(Modal);
+            QVERIFY(F && F->BtnClose->isEnabled());
+            QTest::mouseClick(F->BtnClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(W->BtnSp, Qt::LeftButton);
+        QVERIFY(Modals.AllTaken());
+        QCOMPARE(W->Sponsor->UseCount, 2);
+
+        Modals.Then([](QWidget* Modal) {
+            auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal);
+            QVERIFY(Message);
+            Message->close();
+            QVERIFY(Message->isVisible());
+            QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
+        });
+        W->close();
+        QVERIFY(Modals.AllTaken());
+        QVERIFY(!W->isVisible());
+        QVERIFY(!W->Sponsor);
+        QVERIFY(Boxes.empty());
     }
 
     void formatsFileSizesInKilobytes() {

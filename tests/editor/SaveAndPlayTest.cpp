@@ -16,6 +16,8 @@
 #include "editor/UnitMP3Editor.h"
 #include "engine/VekMp3.h"
 #include "player/Mpg123Player.h"
+#include "sponsor/UnitSponsorMsg.h"
+#include "tests/support/ModalDriver.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 
@@ -88,6 +90,8 @@ private:
     // The name the last save dialog offered.
     QString OfferedName;
     std::unique_ptr<TFrmMP3Editor> W;
+    // Answers the closing message of every close with "later".
+    TModalDriver Modals;
 
     QString Fixture(const char* Name) const { return QStringLiteral(SEGMORA_FIXTURES "/") + Name; }
 
@@ -166,9 +170,18 @@ private slots:
             Dialog.FileName = NextFile;
             return true;
         });
+        Modals.Otherwise([](QWidget* Modal) {
+            if (auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal))
+                QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
+        });
     }
 
     void init() {
+        // The sponsor window has come once already, so every save click saves.
+        QFile Settings(QCoreApplication::applicationDirPath() + "/Segmora.ini");
+        QVERIFY(Settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        Settings.write("[ZZ]\nsyCount=1\n");
+        Settings.close();
         Boxes.clear();
         SaveDialogs = 0;
         NewWindow();
