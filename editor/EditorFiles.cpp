@@ -114,12 +114,8 @@ QString TFrmMP3Editor::FormatFileSize(int64_t Size) const {
 
 // ------------------------------------------------------------------ saving the segment
 
-// The use counter that may show the sponsor window in place of a save. There
-// is none yet, so every click goes on to save.
-bool TFrmMP3Editor::SponsorShowIfDue(bool) { return false; }
-
 void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
-    if (SponsorShowIfDue(false)) return;
+    if (Sponsor->ShowIfDue(false)) return;
     if (!(StartTime < EndTime)) {
         ShowMessage(Ms_ClipErr, Ms_Info, TMsgIcon::Information);
         return;

@@ -46,6 +46,7 @@ void TFrmMP3Editor::ConnectClick(QAbstractButton* Button, void (TFrmMP3Editor::*
 void TFrmMP3Editor::ConnectHandlers() {
     ConnectClick(BtnOpenMp3, &TFrmMP3Editor::BtnOpenMp3Click);
     ConnectClick(BtnSaveMp3, &TFrmMP3Editor::BtnSaveMp3Click);
+    ConnectClick(BtnSp, &TFrmMP3Editor::BtnSpClick);
     ConnectClick(BtnPlayStart, &TFrmMP3Editor::BtnPlayStartClick);
     ConnectClick(BtnStop, &TFrmMP3Editor::BtnStopClick);
     ConnectClick(BtnSetStart, &TFrmMP3Editor::BtnSetStartClick);
@@ -76,10 +77,12 @@ QString TFrmMP3Editor::GetAppPath() const {
     return Folder;
 }
 
+QString TFrmMP3Editor::SettingsFileName() const { return AppPath + SettingsName; }
+
 void TFrmMP3Editor::FormCreate(QObject*) {
     AppPath = GetAppPath();
 
-    const TIniFile Settings((AppPath + SettingsName).toStdString());
+    const TIniFile Settings(SettingsFileName().toStdString());
     const int32_t Stored = Settings.ReadInteger("LANGUAGE", "Default", 7);
     LangIndex = static_cast<uint8_t>(Stored < 0 ? 0 : Stored > 7 ? 7 : Stored);
 
@@ -97,6 +100,8 @@ void TFrmMP3Editor::FormCreate(QObject*) {
     RzComboBox1->setCurrentIndex(-1);
 
     ResetMarks(false);
+
+    Sponsor = std::make_unique<TvekSponsor>(SettingsFileName().toStdString(), FServices);
 }
 
 void TFrmMP3Editor::ApplyRoundRegion() {
@@ -115,14 +120,18 @@ void TFrmMP3Editor::WMShowWindow(bool Show) {
     if (FormShadow) FormShadow->SetShown(Show);
 }
 
-void TFrmMP3Editor::FormCloseQuery(QObject*, [[maybe_unused]] bool& CanClose) {}
+// The closing message never refuses the close.
+void TFrmMP3Editor::FormCloseQuery(QObject*, bool&) {
+    if (Sponsor) Sponsor->ShowClosingMessage();
+}
 
 void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
     // A tick after this would ask a released engine for its position.
     TimerPos->SetEnabled(false);
     Mp3Engine.reset();
     FormShadow.reset();
-    TIniFile Settings((AppPath + SettingsName).toStdString());
+    Sponsor.reset();
+    TIniFile Settings(SettingsFileName().toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
 }
 
@@ -210,3 +219,7 @@ void TFrmMP3Editor::ShowMessage(const QString& Text, const QString& Caption, TMs
 void TFrmMP3Editor::RzBmpButton1Click(QObject*) { close(); }
 
 void TFrmMP3Editor::RzBmpButton2Click(QObject*) { showMinimized(); }
+
+// ------------------------------------------------------------------ sponsor
+
+void TFrmMP3Editor::BtnSpClick(QObject*) { Sponsor->ShowIfDue(true); }

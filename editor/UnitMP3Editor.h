@@ -20,6 +20,7 @@
 
 #include "engine/VekMp3.h"
 #include "shadow/ufrmShadowFrame.h"
+#include "sponsor/vekSponsor.h"
 #include "widgets/FormControls.h"
 #include "widgets/FormServices.h"
 #include "widgets/WindowServices.h"
@@ -140,6 +141,7 @@ public:
     int64_t EndTime = 0;
     TMarkDrag StartMark;
     TMarkDrag EndMark;
+    std::unique_ptr<TvekSponsor> Sponsor;
     QString Ms_Opening, Ms_Waiting, Ms_AppError, Ms_Error, Ms_Pos, Ms_Unknow, Ms_Mono, Ms_Stereo, Ms_Info, Ms_NotMP3,
         Ms_NotSaveName, Ms_NotSave, Ms_ClipErr;
 
@@ -149,6 +151,8 @@ public:
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void FormClose(QObject* Sender, TCloseAction& Action);
     QString GetAppPath() const;
+    // The settings file, which the window and the sponsor counter share.
+    QString SettingsFileName() const;
     void ApplyRoundRegion();
 
     // ---- texts ----
@@ -161,6 +165,9 @@ public:
 
     // ---- saving the segment ----
     void BtnSaveMp3Click(QObject* Sender);
+
+    // ---- sponsor ----
+    void BtnSpClick(QObject* Sender);
 
     // ---- time codes ----
     QString MsToTimeCode(int64_t Ms) const;
@@ -233,7 +240,6 @@ private:
     void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void MarkMouseUp(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void SetEditText(TMaskEdit* Edit, const QString& Text);
-    bool SponsorShowIfDue(bool Forced);
     void PlayFrom(int64_t From, bool MoveBar);
 
     TWindowServices FServices;

@@ -4,6 +4,7 @@
     draw_pictures.py svg DIR     writes the SVG source of every picture into DIR
                                  (the same tree as the finished pictures: skin/, buttons/, ...)
     draw_pictures.py bmp PNG BMP turns a rendered marker PNG into the 24-bit BMP the window loads
+    draw_pictures.py ppm PNG PPM lays a rendered PNG on white as a binary PPM, for cjpeg
     draw_pictures.py check DIR   checks the size of every finished picture in DIR and
                                  that DIR/resources.qrc lists them
 
@@ -40,6 +41,8 @@ END = "#dc4a3d"          # end mark
 END_DARK = "#b5352a"
 OFF = "#aab4bd"          # disabled marks and glyphs
 OFF_DARK = "#8e99a3"
+PANEL = "#28b040"        # the sponsor window's picture panel
+PANEL_DARK = "#1f8d33"
 
 # Marker bitmaps are drawn transparent, without the colour of their lower-left pixel.
 # They lie on the white card of the skin, so their background is a white that the
@@ -470,6 +473,36 @@ def app_icon():
     return svg(256, 256, b, defs)
 
 
+def payment_card():
+    """The sponsor window's built-in picture: a thank-you card in the panel's green.
+    It carries no payment code of any kind."""
+    w, h = 500, 245
+    defs = vgrad("card", (0, PANEL), (1, PANEL_DARK))
+    b = f'<rect width="{w}" height="{h}" fill="url(#card)"/>'
+    b += (
+        f'<rect x="14.5" y="14.5" width="{w - 29}" height="{h - 29}" rx="12" fill="none" '
+        f'stroke="#ffffff" stroke-opacity=".55" stroke-width="2" stroke-dasharray="6 5"/>'
+    )
+    # a large heart on the left, a small one beside the text
+    b += f'<g transform="translate(44 52) scale(6)">{icon_heart("#ffffff")}</g>'
+    b += f'<g transform="translate(214 44) scale(1.1)" opacity=".8">{icon_heart("#ffffff")}</g>'
+    font = "WenQuanYi Micro Hei, Noto Sans CJK SC, DejaVu Sans, sans-serif"
+    b += (
+        f'<text x="246" y="66" font-family="{font}" font-size="22" fill="#ffffff" '
+        f'fill-opacity=".92">Segmora</text>'
+    )
+    b += (
+        f'<text x="214" y="124" font-family="{font}" font-size="40" font-weight="bold" '
+        f'fill="#ffffff">谢谢您的支持</text>'
+    )
+    b += f'<path d="M216 146.5H466" stroke="#ffffff" stroke-opacity=".5"/>'
+    b += (
+        f'<text x="216" y="178" font-family="{font}" font-size="19" fill="#ffffff" '
+        f'fill-opacity=".92">Thank you for your support</text>'
+    )
+    return svg(w, h, b, defs)
+
+
 # ---------------------------------------------------------------- the list of pictures
 
 FACES = {"open": icon_open, "save": icon_save, "sponsor": icon_heart, "about": icon_help}
@@ -503,12 +536,23 @@ def pictures():
     out.append(("markers/MarkEnd", marker(2, True), (16, 16)))
     out.append(("markers/MarkStartD", marker(1, False), (16, 16)))
     out.append(("markers/MarkEndD", marker(2, False), (16, 16)))
+    out.append(("sponsor/payment", payment_card(), (500, 245)))
     return out
 
 
 def app_pictures():
     """(relative path without extension, SVG text) of the application icon."""
     return [("app/segmora", app_icon())]
+
+
+def finished_name(rel):
+    """The file a picture ends up in: marker bitmaps beside the program, the sponsor card
+    as a JPEG (the window decodes it like a fetched one), everything else as PNG."""
+    if rel.startswith("markers/"):
+        return rel + ".bmp"
+    if rel.startswith("sponsor/"):
+        return rel + ".jpg"
+    return rel + ".png"
 
 
 # ---------------------------------------------------------------- PNG reading, BMP writing
@@ -607,6 +651,35 @@ def png_to_marker_bmp(png, bmp):
     write_bmp24(bmp, w, h, flat)
 
 
+def png_to_ppm(png, ppm):
+    w, h, rows = read_png(png)
+    out = bytearray(f"P6\n{w} {h}\n255\n".encode())
+    for row in rows:
+        for r, g, b, a in row:
+            out += bytes((c * a + 255 * (255 - a) + 127) // 255 for c in (r, g, b))
+    with open(ppm, "wb") as f:
+        f.write(out)
+
+
+def jpeg_size(path):
+    """Width and height from the frame header of a JPEG file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:2] != b"\xff\xd8":
+        raise ValueError(f"{path}: not a JPEG file")
+    pos = 2
+    while pos + 4 <= len(data):
+        if data[pos] != 0xFF:
+            raise ValueError(f"{path}: broken marker at {pos}")
+        kind = data[pos + 1]
+        length = struct.unpack(">H", data[pos + 2 : pos + 4])[0]
+        if 0xC0 <= kind <= 0xCF and kind not in (0xC4, 0xC8, 0xCC):
+            h, w = struct.unpack(">HH", data[pos + 5 : pos + 9])
+            return w, h
+        pos += 2 + length
+    raise ValueError(f"{path}: no frame header")
+
+
 def png_size(path):
     with open(path, "rb") as f:
         head = f.read(24)
@@ -634,7 +707,7 @@ def qrc_files(path):
 def check(root):
     """Checks sizes and formats, and that resources.qrc lists every picture but the marker bitmaps."""
     bad = 0
-    wanted = {rel + ".png" for rel, _, _ in pictures() if not rel.startswith("markers/")}
+    wanted = {finished_name(rel) for rel, _, _ in pictures() if not rel.startswith("markers/")}
     listed = qrc_files(os.path.join(root, "resources.qrc"))
     for name in sorted(wanted - listed):
         print(f"resources.qrc: {name} is missing")
@@ -643,15 +716,16 @@ def check(root):
         print(f"resources.qrc: {name} is not a picture made here")
         bad += 1
     for rel, _, size in pictures():
-        if rel.startswith("markers/"):
-            path = os.path.join(root, rel + ".bmp")
+        path = os.path.join(root, finished_name(rel))
+        if path.endswith(".bmp"):
             w, h, bits = bmp_info(path)
             got = (w, abs(h))
             if bits != 24:
                 print(f"{path}: {bits} bits per pixel, 24 expected")
                 bad += 1
+        elif path.endswith(".jpg"):
+            got = jpeg_size(path)
         else:
-            path = os.path.join(root, rel + ".png")
             got = png_size(path)
         if tuple(got) != size:
             print(f"{path}: {got[0]}x{got[1]}, {size[0]}x{size[1]} expected")
@@ -679,6 +753,9 @@ def main(argv):
         return 0
     if len(argv) == 4 and argv[1] == "bmp":
         png_to_marker_bmp(argv[2], argv[3])
+        return 0
+    if len(argv) == 4 and argv[1] == "ppm":
+        png_to_ppm(argv[2], argv[3])
         return 0
     if len(argv) == 3 and argv[1] == "check":
         return 1 if check(argv[2]) else 0

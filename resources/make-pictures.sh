@@ -3,12 +3,15 @@
 #   draw_pictures.py writes the SVG sources beside the pictures,
 #   rsvg-convert (Debian package librsvg2-bin) renders them to PNG,
 #   the four marker bitmaps are turned into 24-bit BMP files,
-#   the application icon is rendered at the sizes installed for menus (APP_ICON_SIZES).
+#   the application icon is rendered at the sizes installed for menus (APP_ICON_SIZES),
+#   the sponsor window's card becomes a baseline JPEG through cjpeg (libjpeg-turbo-progs);
+#   its text wants the font of fonts-wqy-microhei.
 # The finished pictures are kept in the repository, so building the program needs none of this.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert is missing: apt-get install librsvg2-bin" >&2; exit 1; }
+command -v cjpeg >/dev/null || { echo "cjpeg is missing: apt-get install libjpeg-turbo-progs" >&2; exit 1; }
 
 python3 draw_pictures.py svg . >/dev/null
 
@@ -25,6 +28,12 @@ for svg in markers/*.svg; do
 done
 for size in 48 256; do
   rsvg-convert -w "$size" -h "$size" -o "app/segmora_$size.png" app/segmora.svg
+done
+for svg in sponsor/*.svg; do
+  name=$(basename "${svg%.svg}")
+  rsvg-convert -o "$tmp/$name.png" "$svg"
+  python3 draw_pictures.py ppm "$tmp/$name.png" "$tmp/$name.ppm"
+  cjpeg -quality 92 -optimize -outfile "sponsor/$name.jpg" "$tmp/$name.ppm"
 done
 
 python3 draw_pictures.py check .

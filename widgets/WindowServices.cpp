@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "engine/MediaPlayer.h"
+#include "platform/HttpClient.h"
 #include "player/Mpg123Player.h"
 #include "widgets/FormServices.h"
 
@@ -78,6 +79,7 @@ TWindowServices DefaultWindowServices() {
     Services.MakeMediaPlayer = [] { return CreateMediaPlayer(); };
     Services.ShowMessage = ShowMessageBox;
     Services.ExecuteDialog = ExecuteFileDialog;
+    Services.HttpFetch = [](const THttpRequest& Request, THttpCancel& Cancel) { return HttpRequest(Request, &Cancel); };
     return Services;
 }
 

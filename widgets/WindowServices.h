@@ -1,19 +1,22 @@
 // What a window asks of the world outside it, in one object handed to the
 // window when it is made: the media player its engine plays through, message
-// boxes and file dialogs. DefaultWindowServices() gives the real ones; tests
-// hand in their own, which record boxes and answer dialogs in place of the
-// user. A service a window needs later (the sponsor window's HTTP fetch, for
-// one) becomes one more member here, with its real one in the defaults.
+// boxes, file dialogs and HTTP requests. DefaultWindowServices() gives the
+// real ones; tests hand in their own, which record boxes and answer dialogs in
+// place of the user. A service a window needs later becomes one more member
+// here, with its real one in the defaults.
 #pragma once
 
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class QWidget;
 class TFileDialog;
 class TMediaPlayer;
+struct THttpRequest;
+class THttpCancel;
 
 enum class TMsgIcon { None, Information, Warning, Error, Question };
 // A box with Yes and No has No as its default button.
@@ -28,6 +31,10 @@ struct TMessage {
     TMsgButtons Buttons = TMsgButtons::Ok;
 };
 
+// Performs one HTTP request, on whatever thread calls it: the body of a 2xx
+// answer, or an exception.
+using THttpFetch = std::function<std::string(const THttpRequest& Request, THttpCancel& Cancel)>;
+
 struct TWindowServices {
     // A new media player for an engine the window owns.
     std::function<std::unique_ptr<TMediaPlayer>()> MakeMediaPlayer;
@@ -37,9 +44,12 @@ struct TWindowServices {
     // Lets the user choose a file as Dialog describes; true, with
     // Dialog.FileName naming the file, when one was chosen.
     std::function<bool(QWidget* Owner, TFileDialog& Dialog)> ExecuteDialog;
+    // The sponsor window's requests; they run on a thread of their own, so
+    // this must be safe to call from any thread.
+    THttpFetch HttpFetch;
 };
 
-// The sound device, QMessageBox and QFileDialog.
+// The sound device, QMessageBox, QFileDialog and libcurl.
 TWindowServices DefaultWindowServices();
 
 // A box with an OK button.

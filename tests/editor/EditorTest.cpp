@@ -11,6 +11,8 @@
 #include <string>
 
 #include "editor/UnitMP3Editor.h"
+#include "sponsor/UnitSponsor.h"
+#include "sponsor/UnitSponsorMsg.h"
 #include "tests/editor/WindowHarness.h"
 #include "tests/support/FrameBuilder.h"
 #include "widgets/FormControls.h"
@@ -180,6 +182,54 @@ private slots:
         QFile Kept(SettingsFile());
         QVERIFY(Kept.open(QIODevice::ReadOnly));
         QCOMPARE(Kept.readAll(), QByteArray("[ZZ]\nsyCount=4\n\n[language]\nDefault=7\n"));
+    }
+
+    // A fresh settings file: the first save click shows the sponsor window in
+    // its waiting mode instead of saving, the second goes on to save; BtnSp
+    // shows it without waiting; closing shows the closing message first.
+    void sponsorWindowAtTheFirstSaveOnRequestAndAtClose() {
+        Open(TenSeconds());
+        QVERIFY(W->BtnSaveMp3->isEnabled());
+        QCOMPARE(W->Sponsor->UseCount, 0);
+        DialogTitle.clear();
+        CancelDialog = true;
+        Modals.Then([](QWidget* Modal) {
+            auto* F = qobject_cast<TFrmSponsor*>(Modal);
+            QVERIFY(F && !F->BtnClose->isEnabled() && !F->BtnHasDo->isEnabled());
+            for (int I = 0; I < 60; ++I) F->TimerWaitTimer(F->TimerWait);
+            QTest::mouseClick(F->BtnClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
+        QVERIFY(Modals.AllTaken());
+        QVERIFY(DialogTitle.isEmpty());
+        QCOMPARE(W->Sponsor->UseCount, 1);
+        QVERIFY(!QFile::exists(SettingsFile()));
+
+        QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
+        QCOMPARE(DialogTitle, QString("保存mp3文件"));
+        QCOMPARE(W->Sponsor->UseCount, 2);
+
+        Modals.Then([](QWidget* Modal) {
+            auto* F = qobject_cast<TFrmSponsor*>(Modal);
+            QVERIFY(F && F->BtnClose->isEnabled());
+            QTest::mouseClick(F->BtnClose, Qt::LeftButton);
+        });
+        QTest::mouseClick(W->BtnSp, Qt::LeftButton);
+        QVERIFY(Modals.AllTaken());
+        QCOMPARE(W->Sponsor->UseCount, 2);
+
+        Modals.Then([](QWidget* Modal) {
+            auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal);
+            QVERIFY(Message);
+            Message->close();
+            QVERIFY(Message->isVisible());
+            QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
+        });
+        W->close();
+        QVERIFY(Modals.AllTaken());
+        QVERIFY(!W->isVisible());
+        QVERIFY(!W->Sponsor);
+        QVERIFY(Boxes.empty());
     }
 
     void formatsFileSizesInKilobytes() {

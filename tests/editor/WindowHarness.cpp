@@ -5,6 +5,7 @@
 #include <QtTest/QtTest>
 
 #include "player/Mpg123Player.h"
+#include "sponsor/UnitSponsorMsg.h"
 #include "tests/support/TestFiles.h"
 #include "widgets/FormServices.h"
 
@@ -22,6 +23,9 @@ void TWindowHarness::StartHarness() {
     QVERIFY(Files.isValid());
     QApplication::setQuitOnLastWindowClosed(false);
     InstallFontSubstitutes();
+    Modals.Otherwise([](QWidget* Modal) {
+        if (auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal)) QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
+    });
 }
 
 void TWindowHarness::NewTest() {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "editor/UnitMP3Editor.h"
+#include "tests/support/ModalDriver.h"
 #include "widgets/WindowServices.h"
 
 class TMediaPlayer;
@@ -51,6 +52,9 @@ protected:
     // The players of the next window's engine; the silent output unless a test says otherwise.
     std::function<std::unique_ptr<TMediaPlayer>()> MakePlayer;
     std::unique_ptr<TFrmMP3Editor> W;
+    // Acts on the modal windows the window opens; unless a test says
+    // otherwise, it answers every closing message with "later".
+    TModalDriver Modals;
 
     void StartHarness();
     // Forgets the last test's boxes and answers and opens a fresh window.

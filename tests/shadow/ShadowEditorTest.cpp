@@ -11,6 +11,8 @@
 
 #include "editor/UnitMP3Editor.h"
 #include "player/Mpg123Player.h"
+#include "sponsor/UnitSponsorMsg.h"
+#include "tests/support/ModalDriver.h"
 
 namespace {
 
@@ -29,9 +31,7 @@ class ShadowEditorTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void theEditorCastsItsShadowUntilItCloses() {
         TWindowServices Services = DefaultWindowServices();
@@ -68,7 +68,15 @@ private slots:
         W.show();
         QVERIFY(W.FormShadow->isVisible());
 
+        // The closing message comes first; "later" lets the window close.
+        TModalDriver Modals;
+        Modals.Then([](QWidget* Modal) {
+            auto* Message = qobject_cast<TFrmSponsorMsg*>(Modal);
+            QVERIFY(Message);
+            QTest::mouseClick(Message->RzButton2, Qt::LeftButton);
+        });
         W.close();
+        QVERIFY(Modals.AllTaken());
         QVERIFY(!W.FormShadow);
         // Nothing is left watching the window.
         W.show();
