@@ -85,3 +85,11 @@ void TShape::paintEvent(QPaintEvent*) {
     Painter.setBrush(BrushColour);
     Painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
+
+TLabel* NewLabel(QWidget* Parent, const char* Name, int Left, int Top, const QString& Caption) {
+    auto* Label = new TLabel(Parent);
+    Label->setObjectName(QString::fromLatin1(Name));
+    Label->move(Left, Top);
+    Label->SetCaption(Caption);
+    return Label;
+}

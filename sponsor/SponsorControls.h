@@ -74,3 +74,15 @@ public:
 protected:
     void paintEvent(QPaintEvent* Event) override;
 };
+
+// A control of a sponsor window with its designer name at its design-time place.
+template <class T>
+T* NewControl(QWidget* Parent, const char* Name, int Left, int Top, int Width, int Height) {
+    auto* Control = new T(Parent);
+    Control->setObjectName(QString::fromLatin1(Name));
+    Control->setGeometry(Left, Top, Width, Height);
+    return Control;
+}
+
+// A label that sizes itself to its caption from its design-time corner.
+TLabel* NewLabel(QWidget* Parent, const char* Name, int Left, int Top, const QString& Caption);

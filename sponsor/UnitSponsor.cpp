@@ -20,22 +20,6 @@ const QString FontName = QStringLiteral("微软雅黑");
 const QString HasDoCaption = QStringLiteral("我已赞助");
 constexpr int WaitSeconds = 60;
 
-template <class T>
-T* NewControl(QWidget* Parent, const char* Name, int Left, int Top, int Width, int Height) {
-    auto* Control = new T(Parent);
-    Control->setObjectName(QString::fromLatin1(Name));
-    Control->setGeometry(Left, Top, Width, Height);
-    return Control;
-}
-
-TLabel* NewLabel(QWidget* Parent, const char* Name, int Left, int Top, const QString& Caption) {
-    auto* Label = new TLabel(Parent);
-    Label->setObjectName(QString::fromLatin1(Name));
-    Label->move(Left, Top);
-    Label->SetCaption(Caption);
-    return Label;
-}
-
 TTimer* NewTimer(QObject* Parent, const char* Name, int Interval) {
     auto* Timer = new TTimer(Parent);
     Timer->setObjectName(QString::fromLatin1(Name));

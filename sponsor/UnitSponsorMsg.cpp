@@ -9,18 +9,8 @@
 
 namespace {
 
-TLabel* NewLabel(QWidget* Parent, const char* Name, int Left, int Top, const QString& Caption) {
-    auto* Label = new TLabel(Parent);
-    Label->setObjectName(QString::fromLatin1(Name));
-    Label->move(Left, Top);
-    Label->SetCaption(Caption);
-    return Label;
-}
-
 TRzButton* NewButton(QWidget* Parent, const char* Name, int Left, int Top, int Width, const QString& Caption) {
-    auto* Button = new TRzButton(Parent);
-    Button->setObjectName(QString::fromLatin1(Name));
-    Button->setGeometry(Left, Top, Width, 28);
+    auto* Button = NewControl<TRzButton>(Parent, Name, Left, Top, Width, 28);
     Button->setText(Caption);
     return Button;
 }
