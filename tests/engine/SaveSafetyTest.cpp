@@ -3,7 +3,6 @@
 // that is no regular file is refused; padding beyond 2 GiB is measured.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
@@ -68,7 +67,6 @@ TEST_F(SaveSafetyTest, ReadFaultsInTheSkipAndTheCopyFailTheSave) {
             return C.Error;
         });
         int64_t ByteCount = -7, DurationMs = -7;
-        const auto Began = std::chrono::steady_clock::now();
         try {
             Engine.SaveSegment(30000, 35000, Out, TId3v1Tag{}, ByteCount, DurationMs);
             ADD_FAILURE() << C.What << ": saved";
@@ -82,8 +80,6 @@ TEST_F(SaveSafetyTest, ReadFaultsInTheSkipAndTheCopyFailTheSave) {
         EXPECT_EQ(ByteCount, -7) << C.What;
         EXPECT_EQ(ReadAll(Out), "previous piece") << C.What;
         EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "out.mp3"})) << C.What;
-        // Not a walk over the lost bytes four at a time.
-        EXPECT_LT(std::chrono::steady_clock::now() - Began, std::chrono::seconds(5)) << C.What;
     }
 }
 
