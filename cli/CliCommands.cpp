@@ -122,6 +122,17 @@ bool ParseGenre(const std::optional<std::string>& Text, int& Genre, std::ostream
     return false;
 }
 
+// Track number 0..255 (0: none), digits only; -1 when not given.
+bool ParseTrack(const std::optional<std::string>& Text, std::ostream& Err) {
+    if (!Text || Text->empty()) return true;
+    const std::string Digits = (*Text)[0] == '+' ? Text->substr(1) : *Text;
+    if (!Digits.empty() && Digits.size() <= 3 && Digits.find_first_not_of("0123456789") == std::string::npos &&
+        std::stoi(Digits) <= 255)
+        return true;
+    Err << "segmora-cli: --track \"" << *Text << "\" is not a track number (give 1..255, or 0 for none)\n";
+    return false;
+}
+
 bool SameTarget(const std::string& Source, const std::string& Target) {
     namespace fs = std::filesystem;
     std::error_code Ec;
@@ -141,11 +152,12 @@ void AnalyseForCut(TVekMP3& Engine, const std::string& Source) {
 }
 
 // What the readable report says after "Not saved: ".
-const char* SaveFailureText(TSaveFailure Why) {
+std::string SaveFailureText(TSaveFailure Why, const std::string& Target) {
     switch (Why) {
     case TSaveFailure::SourceNotValid: return "the source is not an MP3 file.";
     case TSaveFailure::SourceMissing: return "the source file no longer exists.";
     case TSaveFailure::TargetIsSource: return "the new file cannot replace the file it is cut from.";
+    case TSaveFailure::TargetNotRegular: return "\"" + Target + "\" is not a regular file (a FIFO, device or socket).";
     case TSaveFailure::None:
     case TSaveFailure::TargetNameEmpty:
     case TSaveFailure::TargetIsFolder:
@@ -205,7 +217,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     int Genre = -1;
     if (!ParseTimeOption(Options.Start, "--start", CutTimeLimit, StartMs, Err) ||
         !ParseTimeOption(Options.End, "--end", CutTimeLimit, EndMs, Err) ||
-        !ParseGenre(Options.TagFields.Genre, Genre, Err))
+        !ParseGenre(Options.TagFields.Genre, Genre, Err) || !ParseTrack(Options.TagFields.Track, Err))
         return ExitUsage;
     if (StartMs >= EndMs) {
         Err << "segmora-cli: the start must lie before the end\n";
@@ -236,7 +248,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
             << "Bytes: " << ByteCount << "\n"
             << "Length: " << MsToTimeCode(DurationMs) << "\n";
     } else {
-        Out << "Not saved: " << SaveFailureText(Engine.LastSaveFailure()) << "\n";
+        Out << "Not saved: " << SaveFailureText(Engine.LastSaveFailure(), Options.Target) << "\n";
     }
     return Result ? ExitOk : ExitNegative;
 }

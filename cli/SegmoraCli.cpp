@@ -1,15 +1,37 @@
 // segmora-cli: the engine on the command line, for scripts and batch work.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
 #include "cli/CliCommands.h"
+#include "platform/TemporaryCleanup.h"
 #include "platform/Version.h"
+
+namespace {
+
+// A report that did not reach its reader (a full disk, a closed pipe) is a
+// failure, whatever the command did.
+int WithOutputChecked(int ExitCode) {
+    errno = 0;
+    std::cout.flush();
+    const bool Failed = !std::cout.good() || std::fflush(stdout) != 0 || std::ferror(stdout);
+    if (!Failed) return ExitCode;
+    const int Error = errno;
+    std::cerr << "segmora-cli: cannot write to the standard output" << (Error ? ": " : "")
+              << (Error ? std::strerror(Error) : "") << "\n";
+    return SegmoraCli::ExitError;
+}
+
+}  // namespace
 
 using namespace SegmoraCli;
 
 int main(int argc, char** argv) {
+    IgnoreWriteSignals();
     CLI::App App{"Segmora: cut a piece out of an MP3 file without re-encoding.\n"
                  "TIME is plain milliseconds (\"1500\") or a time code (\"000:00:01.500\")."};
     App.name("segmora-cli");
@@ -52,8 +74,8 @@ int main(int argc, char** argv) {
         return Rc == 0 ? ExitOk : ExitUsage;
     }
 
-    if (*InfoCmd) return RunInfo(Info, std::cout, std::cerr);
-    if (*CutCmd) return RunCut(Cut, std::cout, std::cerr);
-    if (*PlayCmd) return RunPlay(Play, std::cout, std::cerr);
+    if (*InfoCmd) return WithOutputChecked(RunInfo(Info, std::cout, std::cerr));
+    if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
+    if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
     return ExitUsage;
 }

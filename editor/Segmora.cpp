@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "editor/UnitMP3Editor.h"
+#include "platform/TemporaryCleanup.h"
 #include "platform/Version.h"
 #include "widgets/FormServices.h"
 
@@ -16,6 +17,9 @@ int main(int argc, char* argv[]) {
             return 0;
         }
 
+    // A save that reaches the file size limit fails with its message instead
+    // of ending the program.
+    IgnoreWriteSignals();
     QApplication Application(argc, argv);
     QCoreApplication::setApplicationVersion(QString::fromLatin1(SegmoraVersion));
     SetApplicationTitle(QStringLiteral("Segmora"));

@@ -1,7 +1,6 @@
 #include "engine/FrameWalk.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 
 #include "engine/Tags.h"
@@ -58,6 +57,11 @@ TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame) {
         Stream.SetPosition(Start + Frame.Length);
         return IsInformationFrame(Frame, Head) ? TStep::Information : TStep::Frame;
     }
+    if (Got < FrameHeaderBytes) {
+        // Nothing is left to step over: the walk ends here, at once.
+        Stream.Seek(0, TSeekOrigin::soEnd);
+        return TStep::Other;
+    }
     if (Got >= Id3v2HeaderBytes && BytesAre(Head, Id3v2Marker)) {
         Stream.SetPosition(Start + Id3v2TagBytes(Head));
         return TStep::Other;
@@ -77,31 +81,35 @@ void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double&
 
 }  // namespace
 
-int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count) {
+int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count) {
     const int64_t Start = Stream.Position();
-    const int64_t Remaining = Stream.Size() - Start;
-    int64_t Zeros = 0;
+    const int64_t End = Stream.Size();
+    int64_t At = Start;
     int64_t Result = -1;
-    uint8_t Chunk[4096];
-    while (Zeros < Remaining) {
-        const int64_t Got = Stream.Read(Chunk, std::min<int64_t>(sizeof Chunk, Remaining - Zeros));
+    uint8_t Chunk[16384];
+    while (At < End) {
+        // A hole of a sparse file holds only zero bytes: step over it unread.
+        At = std::min(Stream.DataFrom(At), End);
+        if (At >= End) break;
+        Stream.SetPosition(At);
+        const int64_t Got = Stream.Read(Chunk, std::min<int64_t>(sizeof Chunk, End - At));
         if (Got <= 0) break;
-        const uint8_t* NonZero = nullptr;
-        for (int64_t I = 0; I < Got; ++I)
-            if (Chunk[I] != 0) {
-                NonZero = Chunk + I;
-                break;
-            }
-        if (NonZero) {
-            Zeros += NonZero - Chunk;
-            Result = Start + Zeros;
+        int64_t I = 0;
+        // Eight bytes at a time while they are all zero.
+        for (uint64_t Word = 0; I + 8 <= Got; I += 8) {
+            std::memcpy(&Word, Chunk + I, 8);
+            if (Word != 0) break;
+        }
+        while (I < Got && Chunk[I] == 0) ++I;
+        if (I < Got) {
+            Result = At + I;
             // The stream is left just after the non-zero byte, as a byte-wise scan would.
             Stream.SetPosition(Result + 1);
             break;
         }
-        Zeros += Got;
+        At += Got;
     }
-    Count = static_cast<int32_t>(std::min<int64_t>(Zeros, INT32_MAX));
+    Count = (Result >= 0 ? Result : At) - Start;
     return Result;
 }
 

@@ -12,8 +12,9 @@
 #include "platform/FileStream.h"
 
 // Position of the first non-zero byte at or after the stream's position, or -1.
-// Count is the number of zero bytes passed over.
-int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count);
+// Count is the number of zero bytes passed over (any number: the padding
+// after a tag may exceed 2 GiB).
+int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count);
 
 // One step of the walk over the audio: a frame (written to Target when one is
 // given), an ID3v2 tag stepped over, or four stray bytes dropped. Information

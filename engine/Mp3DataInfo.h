@@ -24,7 +24,7 @@ struct TMp3DataInfo {
     int32_t Id3v1Size = 0;    // 128 or 0
     int32_t Id3v2Size = 0;    // whole tag, header included, or 0
     int32_t ApeSize = 0;      // 32 (the footer) or 0
-    int32_t ZeroPadding = 0;  // zero bytes between the ID3v2 tag and the first frame
+    int64_t ZeroPadding = 0;  // zero bytes between the ID3v2 tag and the first frame
     int64_t LengthMs = 0;
     TId3v1Tag Id3Tag{};
 

@@ -16,7 +16,8 @@ constexpr std::string_view VbrMarker = "Xing";
 // Valid (Id3Tag only with an ID3v1 tag), and every valid analysis sets them.
 void ResetAnalysis(TMp3DataInfo& D) {
     D.Valid = false;
-    D.BitRate = D.SampleRate = D.Layer = D.Padding = D.Id3v1Size = D.Id3v2Size = D.ZeroPadding = 0;
+    D.BitRate = D.SampleRate = D.Layer = D.Padding = D.Id3v1Size = D.Id3v2Size = 0;
+    D.ZeroPadding = 0;
     D.Version = 0.0;
     D.Mono = D.Vbr = false;
     D.LengthMs = 0;
@@ -128,6 +129,7 @@ TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     case TTargetFailure::None: return TSaveFailure::None;
     case TTargetFailure::EmptyName: return TSaveFailure::TargetNameEmpty;
     case TTargetFailure::Folder: return TSaveFailure::TargetIsFolder;
+    case TTargetFailure::NotRegular: return TSaveFailure::TargetNotRegular;
     case TTargetFailure::NotWritable: return TSaveFailure::TargetNotWritable;
     case TTargetFailure::NotCreated: break;
     }

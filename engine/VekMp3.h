@@ -30,6 +30,7 @@ enum class TSaveFailure {
     TargetIsSource,     // the target reaches the source under some name
     TargetNameEmpty,    // no target name was given
     TargetIsFolder,     // the target names a folder
+    TargetNotRegular,   // the target names a FIFO, a device or a socket
     TargetNotWritable,  // the target exists and may not be written
     TargetNotCreated,   // no file can be created where the target would be
     TargetNotReplaced,  // the written piece could not take the target's name

@@ -15,18 +15,24 @@ constexpr int64_t BufferSize = 256 * 1024;
 
 std::string SystemReason(int Error) { return std::strerror(Error); }
 
-ssize_t PreadAll(int Fd, char* Data, int64_t Count, int64_t At) {
+TFileStream::TReadFault& ReadFault() {
+    static TFileStream::TReadFault Fault;
+    return Fault;
+}
+
+// What pread gave until the end of the file; -1 (errno set) when it failed.
+int64_t PreadAll(int Fd, char* Data, int64_t Count, int64_t At) {
     int64_t Done = 0;
     while (Done < Count) {
         ssize_t N = ::pread(Fd, Data + Done, static_cast<size_t>(Count - Done), At + Done);
         if (N < 0) {
             if (errno == EINTR) continue;
-            return Done > 0 ? static_cast<ssize_t>(Done) : -1;
+            return -1;
         }
         if (N == 0) break;
         Done += N;
     }
-    return static_cast<ssize_t>(Done);
+    return Done;
 }
 
 bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
@@ -44,6 +50,10 @@ bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
 
 }  // namespace
 
+const char* const NotARegularFile = "Not a regular file";
+
+void TFileStream::SetReadFaultForTests(TReadFault Fault) { ReadFault() = std::move(Fault); }
+
 bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity) {
     struct stat St {};
     if (::stat(FileName.c_str(), &St) != 0) return false;
@@ -58,18 +68,37 @@ bool FileExists(const std::string& FileName) {
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
     : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead), FBuffer(BufferSize) {
-    int Flags = O_RDONLY | O_CLOEXEC;
-    if (Mode == TFileMode::fmCreate) Flags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC;
-    if (Mode == TFileMode::fmOpenReadWrite) Flags = O_RDWR | O_CLOEXEC;
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+    int Flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    if (Mode == TFileMode::fmCreate) Flags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
+    if (Mode == TFileMode::fmOpenReadWrite) Flags = O_RDWR | O_CLOEXEC | O_NONBLOCK;
     const char* Verb = Mode == TFileMode::fmCreate ? "Cannot create file" : "Cannot open file";
     FHandle = ::open(FileName.c_str(), Flags, 0666);
     if (FHandle < 0) throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(errno));
-    struct stat St {};
-    if (::fstat(FHandle, &St) != 0 || S_ISDIR(St.st_mode)) {
-        const int Error = S_ISDIR(St.st_mode) ? EISDIR : errno;
+    auto Refuse = [&](const std::string& Reason) {
         ::close(FHandle);
         FHandle = -1;
-        throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + SystemReason(Error));
+        throw EFOpenError(std::string(Verb) + " \"" + FileName + "\". " + Reason);
+    };
+    struct stat St {};
+    if (::fstat(FHandle, &St) != 0) Refuse(SystemReason(errno));
+    if (S_ISDIR(St.st_mode)) Refuse(SystemReason(EISDIR));
+    // The file to read must not be a pipe, a device or a socket. Files
+    // written are regular files the save made (a device such as /dev/full
+    // still takes a write, and a test of write errors relies on it).
+    if (Mode == TFileMode::fmOpenRead && !S_ISREG(St.st_mode)) Refuse(NotARegularFile);
+    ::fcntl(FHandle, F_SETFL, ::fcntl(FHandle, F_GETFL) & ~O_NONBLOCK);
+    FSize = St.st_size;
+}
+
+TFileStream::TFileStream(int Handle, const std::string& FileName)
+    : FFileName(FileName), FHandle(Handle), FWritable(true), FBuffer(BufferSize) {
+    struct stat St {};
+    if (::fstat(FHandle, &St) != 0) {
+        const int Error = errno;
+        ::close(FHandle);
+        FHandle = -1;
+        throw EFOpenError("Cannot create file \"" + FileName + "\". " + SystemReason(Error));
     }
     FSize = St.st_size;
 }
@@ -78,9 +107,31 @@ TFileStream::~TFileStream() {
     try {
         Flush();
     } catch (const EStreamError&) {
-        // A destructor cannot report; callers that care call Flush() first.
+        // A destructor cannot report; callers that care call Close() first.
     }
     if (FHandle >= 0) ::close(FHandle);
+}
+
+void TFileStream::Sync() {
+    Flush();
+    if (::fsync(FHandle) != 0) throw EWriteError(FFileName, SystemReason(errno));
+}
+
+void TFileStream::Close() {
+    if (FHandle < 0) return;
+    Flush();
+    const int Handle = FHandle;
+    FHandle = -1;
+    // Some file systems (NFS, FUSE) report a failed write-back only here.
+    if (::close(Handle) != 0 && errno != EINTR) throw EWriteError(FFileName, SystemReason(errno));
+}
+
+int64_t TFileStream::DataFrom(int64_t At) const {
+    const off_t Data = ::lseek(FHandle, At, SEEK_DATA);
+    if (Data >= 0) return std::max<int64_t>(Data, At);
+    // No data after At: the rest of the file is a hole. Any other error
+    // (a file system without holes) means every byte must be read.
+    return errno == ENXIO ? std::max(At, FSize) : At;
 }
 
 TFileIdentity TFileStream::Identity() const {
@@ -89,12 +140,23 @@ TFileIdentity TFileStream::Identity() const {
     return {St.st_dev, St.st_ino};
 }
 
+int64_t TFileStream::ReadAt(char* Data, int64_t Count, int64_t At) {
+    if (const TReadFault& Fault = ReadFault())
+        if (const int Error = Fault(FFileName, At)) throw EReadError(FFileName, SystemReason(Error));
+    const int64_t N = PreadAll(FHandle, Data, Count, At);
+    if (N < 0) throw EReadError(FFileName, SystemReason(errno));
+    // The size seen at the open is what the caller walks by: a file that
+    // ends before it has been shortened meanwhile, and what is left of it
+    // is not the file that was analysed.
+    if (N < Count && At + N < FSize) throw EReadError(FFileName, "The file is shorter than when it was opened");
+    return N;
+}
+
 bool TFileStream::FillFrom(int64_t At) {
     FBufStart = At;
     FBufLen = 0;
     if (At >= FSize) return false;
-    const ssize_t N = PreadAll(FHandle, FBuffer.data(), BufferSize, At);
-    FBufLen = N > 0 ? N : 0;
+    FBufLen = ReadAt(FBuffer.data(), std::min(BufferSize, FSize - At), At);
     return FBufLen > 0;
 }
 
@@ -111,7 +173,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
             Done += N;
             FPosition += N;
         } else if (Want >= BufferSize) {
-            const ssize_t N = PreadAll(FHandle, Out + Done, Want, FPosition);
+            const int64_t N = ReadAt(Out + Done, std::min(Want, FSize - FPosition), FPosition);
             if (N <= 0) break;
             Done += N;
             FPosition += N;
@@ -149,7 +211,7 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
 }
 
 void TFileStream::RawWrite(int64_t At, const char* Data, int64_t Count) {
-    if (!PwriteAll(FHandle, Data, Count, At)) throw EWriteError();
+    if (!PwriteAll(FHandle, Data, Count, At)) throw EWriteError(FFileName, SystemReason(errno));
 }
 
 void TFileStream::FlushWrites() {

@@ -1,9 +1,12 @@
 // Buffered file stream with the semantics the engine was written against:
-// 64-bit positions, short reads that fill what they can, whole reads and
-// writes that raise, and open errors that name the file and the reason.
+// 64-bit positions, short reads at the end of the file that fill what they
+// can, whole reads and writes that raise, and errors that name the file and
+// the system's reason. A file that fails to read, or ends before the size it
+// had when it was opened, raises: it is never taken for a shorter file.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <sys/types.h>
@@ -20,14 +23,20 @@ public:
     using EStreamError::EStreamError;
 };
 
+// "Stream read error", followed by the file and the reason when the system gave one.
 class EReadError : public EStreamError {
 public:
     EReadError() : EStreamError("Stream read error") {}
+    EReadError(const std::string& FileName, const std::string& Reason)
+        : EStreamError("Stream read error \"" + FileName + "\". " + Reason) {}
 };
 
+// "Stream write error", followed by the file and the reason when the system gave one.
 class EWriteError : public EStreamError {
 public:
     EWriteError() : EStreamError("Stream write error") {}
+    EWriteError(const std::string& FileName, const std::string& Reason)
+        : EStreamError("Stream write error \"" + FileName + "\". " + Reason) {}
 };
 
 enum class TFileMode {
@@ -49,14 +58,22 @@ struct TFileIdentity {
 bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity);
 bool FileExists(const std::string& FileName);
 
+// The reason in an open error for a name that is no regular file (a FIFO,
+// a device, a socket): such a file is never read, as it may block for ever.
+extern const char* const NotARegularFile;
+
 class TFileStream {
 public:
+    // Opening never blocks: a file to read must be a regular file.
     TFileStream(const std::string& FileName, TFileMode Mode);
+    // Takes over Handle, open for reading and writing; errors name FileName.
+    TFileStream(int Handle, const std::string& FileName);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
 
-    // Reads up to Count bytes; fewer at the end of the file. Never raises.
+    // Reads up to Count bytes; fewer at the end of the file. Raises
+    // EReadError only when the file fails or ends before Size().
     int64_t Read(void* Buffer, int64_t Count);
     // Reads exactly Count bytes or raises EReadError.
     void ReadBuffer(void* Buffer, int64_t Count);
@@ -73,11 +90,26 @@ public:
 
     // Pushes buffered writes to the file; raises EWriteError on failure.
     void Flush();
+    // Flush, then asks the system to put the file's data on the disk.
+    void Sync();
+    // Flush, then closes the file; raises EWriteError when either fails.
+    void Close();
+    // The first offset at or after At that may hold data other than zero
+    // bytes: holes of a sparse file are skipped without reading them.
+    int64_t DataFrom(int64_t At) const;
     const std::string& FileName() const { return FFileName; }
     TFileIdentity Identity() const;
+    int Handle() const { return FHandle; }
+
+    // A test's stand-in for a failing disk: called before the stream reads
+    // its file at At; a non-zero result fails that read with this error
+    // number. The hook may also change the file (shorten it, say).
+    using TReadFault = std::function<int(const std::string& FileName, int64_t At)>;
+    static void SetReadFaultForTests(TReadFault Fault);
 
 private:
     bool FillFrom(int64_t At);
+    int64_t ReadAt(char* Data, int64_t Count, int64_t At);
     void FlushWrites();
     void DropReadBuffer() { FBufLen = 0; }
     void RawWrite(int64_t At, const char* Data, int64_t Count);

@@ -1,29 +1,47 @@
 // The file a save writes: the bytes go to a temporary file beside the target,
 // which replaces the target only when the whole save has succeeded, so that a
 // failed save leaves an existing file as it was and nothing behind.
+//
+// Where the file system offers it, the temporary file has no name at all
+// (O_TMPFILE) until the save is complete: a save ended by any signal, even
+// SIGKILL, or by a power cut leaves nothing. Elsewhere (some network file
+// systems) it is a named file with a short name beside the target, removed
+// when the save fails and when SIGINT, SIGTERM or SIGHUP ends the process.
+//
+// A new target is as durable as a copy made with cp. An existing target is
+// replaced only after the new bytes are on the disk (fsync), and the folder
+// is synced after the rename, so that a crash leaves the old file or the new
+// one, never neither.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "platform/FileStream.h"
+#include "platform/TemporaryCleanup.h"
 
 // Why a target file is not Ready().
 enum class TTargetFailure {
     None,         // ready
     EmptyName,    // no name was given
     Folder,       // the name is that of a folder
+    NotRegular,   // the name is that of a FIFO, a device or a socket
     NotWritable,  // an existing file that may not be written
     NotCreated,   // no file can be created beside the target (no such folder, no rights, ...)
 };
+
+// How the temporary file is made: Unnamed falls back to Named where the file
+// system cannot make an unnamed file. Named is there for tests.
+enum class TTemporaryKind { Unnamed, Named };
 
 class TTargetFile {
 public:
     // Prepares the temporary file for FileName. A symbolic link is written
     // through: the link stays and the file it names is replaced. Nothing is
-    // prepared (Ready() false) for an empty name, a folder, an existing file
-    // that may not be written, or a folder where no file can be created.
-    explicit TTargetFile(const std::string& FileName);
+    // prepared (Ready() false) for an empty name, a folder, anything but a
+    // regular file, an existing file that may not be written, or a folder
+    // where no file can be created.
+    explicit TTargetFile(const std::string& FileName, TTemporaryKind Kind = TTemporaryKind::Unnamed);
     ~TTargetFile();
     TTargetFile(const TTargetFile&) = delete;
     TTargetFile& operator=(const TTargetFile&) = delete;
@@ -31,19 +49,33 @@ public:
     bool Ready() const { return FStream != nullptr; }
     // Why the file is not Ready(); None while it is.
     TTargetFailure Failure() const { return FFailure; }
-    // The stream to write; only while Ready().
+    // The stream to write; only while Ready(). Its errors name the target.
     TFileStream& Stream() { return *FStream; }
+    // The temporary file's name; empty while it has none.
+    const std::string& TemporaryName() const { return FTemporaryName; }
     // Pushes every write to the file and puts it in the target's place.
-    // Raises EWriteError when a buffered write fails; false when the file
-    // cannot take the target's name. The temporary file is gone either way.
+    // Raises EWriteError when a write, the sync or the close fails; false
+    // when the file cannot take the target's name. The temporary file is
+    // gone either way.
     bool Commit();
 
 private:
-    TTargetFailure Prepare(const std::string& FileName);
+    TTargetFailure Prepare(const std::string& FileName, TTemporaryKind Kind);
+    bool MakeNamed(const std::string& Name, int& Handle);
+    bool CommitUnnamed(bool Replaces);
+    bool CommitNamed(bool Replaces);
+    void NameTemporary(const std::string& Name);
     void RemoveTemporary();
 
     std::string FFinalName;
+    std::string FFolder;
     std::string FTemporaryName;
+    std::unique_ptr<TCleanupOnSignal> FCleanup;
     std::unique_ptr<TFileStream> FStream;
     TTargetFailure FFailure = TTargetFailure::None;
 };
+
+// A name for a temporary file beside Target that no file system refuses for
+// its length: the start of Target's own name (at most Keep bytes, whole
+// UTF-8 characters), ".segmora-" and six random letters and digits.
+std::string TemporaryNameBeside(const std::string& Folder, const std::string& Target, size_t Keep = 32);

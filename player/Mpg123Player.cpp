@@ -137,7 +137,7 @@ void TMpg123Player::Play() {
     const double EndMs = std::min<double>(HasEnd ? double(FEndMs) : Index.TotalMs(), Index.TotalMs());
     if (First >= Index.Count() || EndMs <= Index.StartOf(First)) return;  // nothing to play: stays stopped
 
-    const TMp3IndexedFrame& Frame = Index.Frames()[First];
+    const TMp3IndexedFrame Frame = Index.Frames()[First];
     TJob Job;
     Job.Format.Rate = Frame.SampleRate;
     Job.Format.Channels = Frame.Mono ? 1 : 2;
@@ -228,7 +228,7 @@ void TMpg123Player::Run(TJob Job) {
         mpg123_format(H, Job.Format.Rate, Job.Format.Channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
         if (mpg123_open_feed(H) != MPG123_OK) throw EMediaPlayerError(std::string("Decoder: ") + mpg123_strerror(H));
 
-        const std::vector<TMp3IndexedFrame>& Frames = FIndex->Frames();
+        const TMp3FrameIndex& Index = *FIndex;
         std::vector<uint8_t> Buffer;
         size_t Decoded = 0;  // frames the decoder has put out
         bool OutputFailed = false;
@@ -264,9 +264,9 @@ void TMpg123Player::Run(TJob Job) {
             }
         };
 
-        for (size_t I = Job.FirstFed; I < Frames.size(); ++I) {
+        for (auto It = Index.From(Job.FirstFed); It.Number() < Index.Count(); ++It) {
             if (OutputFailed || FStop.load(std::memory_order_acquire) || Handed >= Job.FramesToPlay) break;
-            const TMp3IndexedFrame& F = Frames[I];
+            const TMp3IndexedFrame& F = *It;
             Buffer.resize(size_t(F.Length));
             FStream->SetPosition(F.Offset);
             const int64_t Got = FStream->Read(Buffer.data(), F.Length);
@@ -278,8 +278,8 @@ void TMpg123Player::Run(TJob Job) {
             // At the start of a stream the decoder holds a frame back until it
             // has seen the next one; a copy of the last frame releases it (its
             // own samples are beyond the end and are not handed over).
-            if (!Frames.empty()) {
-                const TMp3IndexedFrame& F = Frames.back();
+            if (Index.Count() > 0) {
+                const TMp3IndexedFrame F = Index.Frames().back();
                 Buffer.resize(size_t(F.Length));
                 FStream->SetPosition(F.Offset);
                 const int64_t Got = FStream->Read(Buffer.data(), F.Length);

@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
         auto A = TClock::now();
         Fresh->Open();
         auto B = TClock::now();
+        if (const auto* Built = dynamic_cast<TMpg123Player*>(Fresh.get())->FrameIndex())
+            std::printf("  frame index: %zu frames in %.2f MB (%.2f bytes a frame)\n", Built->Count(),
+                        Built->MemoryBytes() / 1e6,
+                        double(Built->MemoryBytes()) / double(std::max<size_t>(1, Built->Count())));
         Fresh->Close();
         auto C = TClock::now();
         Fresh->Open();

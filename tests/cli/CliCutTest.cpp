@@ -190,8 +190,8 @@ TEST_F(CliCut, TagDefaults) {
         size_t CommentBytes;
     } Cases[] = {
         {{"--tag"}, 0, 255, 30},
-        {{"--tag", "--track", "300", "--genre", "17"}, 0, 17, 30},
-        {{"--tag", "--track", "-5", "--genre", "Synthpop"}, 0, 147, 30},
+        {{"--tag", "--track", "0", "--genre", "17"}, 0, 17, 30},
+        {{"--tag", "--track", "+7", "--genre", "Synthpop"}, 7, 147, 28},
         {{"--tag", "--track", "255", "--genre", "200"}, 255, 200, 28},
     };
     const std::string Comment = "012345678901234567890123456789xyz";

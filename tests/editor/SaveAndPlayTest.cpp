@@ -8,10 +8,13 @@
 #include <QFile>
 
 #include <cmath>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <vector>
 
 #include "editor/UnitMP3Editor.h"
 #include "engine/VekMp3.h"
+#include "platform/TemporaryCleanup.h"
 #include "player/Mpg123Player.h"
 #include "tests/editor/WindowHarness.h"
 #include "tests/support/FrameBuilder.h"
@@ -342,6 +345,43 @@ private slots:
         QTest::mouseClick(W->BtnSetStart, Qt::LeftButton);
         QCOMPARE(W->StartTime, 400_ms);
         QVERIFY(Boxes.empty());
+    }
+
+    // A save that cannot write (the file size limit stands for a full disk)
+    // reports the file and the reason through the application's error
+    // report; a FIFO as the target gets the window's own refusal. Neither
+    // touches what was there.
+    void aFailedWriteSaysWhichFileAndWhy() {
+        Open(Copy("cbr128.mp3", "Song.mp3"));
+        const QString Old = Files.filePath("old.mp3");
+        {
+            QFile F(Old);
+            QVERIFY(F.open(QIODevice::WriteOnly));
+            F.write("previous piece");
+        }
+        IgnoreWriteSignals();
+        struct rlimit Saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &Saved), 0);
+        struct rlimit Small = Saved;
+        Small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &Small), 0);
+        Save(Old);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &Saved), 0);
+        QCOMPARE(Boxes.size(), size_t(1));
+        QCOMPARE(Boxes[0].Text, "Stream write error \"" + QFileInfo(Old).canonicalFilePath() + "\". File too large.");
+        QCOMPARE(Boxes[0].Caption, QString("Segmora"));
+        QCOMPARE(Boxes[0].Icon, TMsgIcon::Error);
+        QCOMPARE(ReadAll(Old), QByteArray("previous piece"));
+        QVERIFY(W->PanelState->isHidden());
+
+        Boxes.clear();
+        const QString Fifo = Files.filePath("fifo.mp3");
+        QCOMPARE(::mkfifo(QFile::encodeName(Fifo).constData(), 0600), 0);
+        Save(Fifo);
+        QCOMPARE(Boxes.size(), size_t(1));
+        QCOMPARE(Boxes[0].Text, QString("不能保存MP3文件"));
+        QVERIFY(QFileInfo(Fifo).exists() && !QFileInfo(Fifo).isFile());
+        QCOMPARE(QDir(Files.path()).entryList({"*.segmora-*"}, QDir::Files | QDir::Hidden), QStringList());
     }
 
     void withoutASoundDeviceFilesOpenAndPlayingSaysWhy() {

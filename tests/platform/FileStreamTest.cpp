@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/FileStream.h"
 #include "tests/support/TestFiles.h"
@@ -89,7 +91,8 @@ TEST(FileStreamWrite, FailedWriteRaisesAStreamWriteError) {
             WriteAndFlush(Count);
             FAIL() << "no error for " << Count << " bytes";
         } catch (const EWriteError& E) {
-            EXPECT_STREQ(E.what(), "Stream write error");
+            // The text names the file and the system's reason.
+            EXPECT_STREQ(E.what(), "Stream write error \"/dev/full\". No space left on device");
         }
     }
 }
@@ -112,7 +115,11 @@ TEST(FileStreamOpen, ErrorsNameTheFileAndTheReason) {
         {Dir.Path("no-folder/new.mp3"), TFileMode::fmCreate, "No such file or directory"},
         {Dir.Dir().string(), TFileMode::fmOpenRead, "Is a directory"},
         {Dir.Dir().string(), TFileMode::fmCreate, "Is a directory"},
+        // Opened without waiting for a writer, and refused.
+        {Dir.Path("fifo"), TFileMode::fmOpenRead, "Not a regular file"},
+        {"/dev/zero", TFileMode::fmOpenRead, "Not a regular file"},
     };
+    ASSERT_EQ(::mkfifo(Dir.Path("fifo").c_str(), 0600), 0);
     for (const auto& C : Cases) {
         try {
             TFileStream S(C.Name, C.Mode);
@@ -274,6 +281,70 @@ TEST(FileIdentity, SameFileUnderOtherNames) {
     EXPECT_TRUE(FileExists(Name));
     EXPECT_FALSE(FileExists(Dir.Dir().string()));
     EXPECT_FALSE(FileExists(""));
+}
+
+// Faults of the disk, through the stream's test hook: a read that fails, and
+// a file shortened by another program while it is read. Both raise, naming
+// the file, at the read that meets them: never a short read that would be
+// taken for the end of the file.
+class FileStreamFault : public testing::Test {
+protected:
+    ~FileStreamFault() override { TFileStream::SetReadFaultForTests(nullptr); }
+    TScratchDir Dir;
+};
+
+TEST_F(FileStreamFault, FailedAndShortenedReadsRaise) {
+    const Bytes Data = RandomBytes(1024 * 1024, 3);
+    const std::string Name = Dir.Write("src", Data);
+    struct {
+        const char* What;
+        int Error;        // what the hook fails the read with
+        int64_t Shorten;  // or the size it cuts the file to
+        const char* Reason;
+    } const Cases[] = {
+        {"I/O error", EIO, -1, "Input/output error"},
+        {"shortened to nothing", 0, 0, "shorter than when it was opened"},
+        {"shortened mid-buffer", 0, 600 * 1024, "shorter than when it was opened"},
+    };
+    for (const auto& C : Cases) {
+        TestFiles::WriteAll(Name, Data);
+        TFileStream S(Name, TFileMode::fmOpenRead);
+        char Buf[4096];
+        // The first 256 KiB read as usual; the fault meets the next read of the file.
+        ASSERT_EQ(S.Read(Buf, sizeof Buf), int64_t(sizeof Buf));
+        TFileStream::SetReadFaultForTests([&](const std::string& File, int64_t) {
+            EXPECT_EQ(File, Name);
+            if (C.Shorten >= 0) {
+                EXPECT_EQ(::truncate(File.c_str(), C.Shorten), 0);
+            }
+            return C.Error;
+        });
+        S.SetPosition(512 * 1024);
+        try {
+            S.Read(Buf, sizeof Buf);
+            ADD_FAILURE() << C.What << ": no error";
+        } catch (const EReadError& E) {
+            const std::string Text = E.what();
+            EXPECT_EQ(Text.rfind("Stream read error \"" + Name + "\". ", 0), 0u) << Text;
+            EXPECT_NE(Text.find(C.Reason), std::string::npos) << Text;
+        }
+        TFileStream::SetReadFaultForTests(nullptr);
+    }
+}
+
+TEST_F(FileStreamFault, HolesOfASparseFileAreFoundWithoutReading) {
+    const std::string Name = Dir.Path("sparse");
+    {
+        TFileStream S(Name, TFileMode::fmCreate);
+        S.SetPosition(64 * 1024 * 1024);
+        S.WriteBuffer("data", 4);
+    }
+    TFileStream S(Name, TFileMode::fmOpenRead);
+    const int64_t Data = S.DataFrom(0);
+    // A file system without holes says every byte may be data.
+    EXPECT_TRUE(Data == 0 || (Data <= 64 * 1024 * 1024 && Data > 60 * 1024 * 1024)) << Data;
+    EXPECT_EQ(S.DataFrom(S.Size()), S.Size());
+    EXPECT_EQ(S.DataFrom(64 * 1024 * 1024 + 1), 64 * 1024 * 1024 + 1);
 }
 
 }  // namespace

@@ -19,7 +19,9 @@ using TRun = TestProcess::TRun;
 // Runs segmora-cli with Args; when InterruptAfter is positive, sends SIGINT
 // after that time.
 TRun RunCli(const std::vector<std::string>& Args, std::chrono::milliseconds InterruptAfter = {}) {
-    return TestProcess::Run(SEGMORA_CLI, Args, {std::string(), InterruptAfter});
+    TestProcess::TRunOptions Options;
+    Options.InterruptAfter = InterruptAfter;
+    return TestProcess::Run(SEGMORA_CLI, Args, Options);
 }
 
 TEST(CliPlay, PlaysARangeAndPrintsThePositionAndTheEnd) {

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -44,16 +46,33 @@ TRun Run(const std::string& Program, const std::vector<std::string>& Args, const
     for (auto& A : Argv) CArgs.push_back(A.data());
     CArgs.push_back(nullptr);
 
+    int StdoutFd = OutFd;
+    if (!Options.StdoutFile.empty()) {
+        StdoutFd = ::open(Options.StdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (StdoutFd < 0) throw std::runtime_error("cannot open " + Options.StdoutFile);
+    } else if (Options.StdoutClosedPipe) {
+        int Pipe[2];
+        if (::pipe2(Pipe, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        ::close(Pipe[0]);
+        StdoutFd = Pipe[1];
+    }
+
     std::fflush(nullptr);
     const pid_t Pid = ::fork();
     if (Pid < 0) throw std::runtime_error("fork failed");
     if (Pid == 0) {
-        ::dup2(OutFd, 1);
+        ::dup2(StdoutFd, 1);
         ::dup2(ErrFd, 2);
+        if (Options.FileSizeLimit > 0) {
+            const struct rlimit Limit = {rlim_t(Options.FileSizeLimit), rlim_t(Options.FileSizeLimit)};
+            ::setrlimit(RLIMIT_FSIZE, &Limit);
+        }
         if (!Options.Locale.empty()) ::setenv("LC_ALL", Options.Locale.c_str(), 1);
         ::execv(CArgs[0], CArgs.data());
         ::_exit(127);
     }
+    if (StdoutFd != OutFd) ::close(StdoutFd);
+    if (Options.WhileRunning) Options.WhileRunning(Pid);
     if (Options.InterruptAfter.count() > 0) {
         std::this_thread::sleep_for(Options.InterruptAfter);
         ::kill(Pid, SIGINT);
