@@ -1,6 +1,6 @@
 // What a window asks of the world outside it, in one object handed to the
 // window when it is made: the media player its engine plays through, message
-// boxes and file dialogs. DefaultWindowServices() gives the real ones; tests
+// boxes, file dialogs and the desktop's handling of web addresses. DefaultWindowServices() gives the real ones; tests
 // hand in their own, which record boxes and answer dialogs in place of the
 // user. A service a window needs later (the sponsor window's HTTP fetch, for
 // one) becomes one more member here, with its real one in the defaults.
@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class QUrl;
 class QWidget;
 class TFileDialog;
 class TMediaPlayer;
@@ -36,10 +37,20 @@ struct TWindowServices {
     std::function<TMsgAnswer(QWidget* Owner, const TMessage& Message)> ShowMessage;
     // Lets the user choose a file as Dialog describes; true, with
     // Dialog.FileName naming the file, when one was chosen.
+    // The dialogs start in the folder a file was last chosen in, this session
+    // (the user's music folder, or home, at first), unless Dialog.FileName
+    // names a folder of its own.
     std::function<bool(QWidget* Owner, TFileDialog& Dialog)> ExecuteDialog;
+    // Hands an address to the desktop to be opened (a web page in the user's
+    // browser); false when nothing took it.
+    std::function<bool(const QUrl& Address)> OpenUrl;
+    // Lets the user choose an application to open the address with; false
+    // where the desktop offers no such chooser.
+    std::function<bool(const QUrl& Address)> ChooseApplication;
 };
 
-// The sound device, QMessageBox and QFileDialog.
+// The sound device, QMessageBox, QFileDialog, QDesktopServices and the
+// desktop portal's application chooser.
 TWindowServices DefaultWindowServices();
 
 // A box with an OK button.
