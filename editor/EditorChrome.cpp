@@ -2,6 +2,7 @@
 // minimise buttons, and the guide page in the user's web browser.
 #include "editor/UnitMP3Editor.h"
 
+#include <QPoint>
 #include <QUrl>
 
 #include "widgets/WindowMove.h"
@@ -19,9 +20,9 @@ QString GuideBase() {
 
 }  // namespace
 
-void TFrmMP3Editor::Label10MouseDown(QWidget* Sender, Qt::MouseButton, Qt::KeyboardModifiers, int X, int Y) {
+void TFrmMP3Editor::Label10MouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers, int X, int Y) {
     // Any button: the band answers the right and the middle button as well.
-    StartWindowMove(this, Sender, Sender->mapToGlobal(QPoint(X, Y)));
+    StartWindowMove(this, Sender, QPoint(X, Y), Button);
 }
 
 // The same path as the window manager's close request.
