@@ -363,6 +363,8 @@ private slots:
             QVERIFY2(W->Label6->x() >= W->RzEdit5->geometry().right(), Language);
             QVERIFY2(W->Label8->x() >= W->RzComboBox1->geometry().right(), Language);
             QVERIFY2(W->Label12->geometry().right() < W->width(), Language);
+            for (TGlyphButton* Button : {W->BtnPlayStart, W->BtnStop})
+                QVERIFY2(Button->sizeHint().width() <= Button->width(), qPrintable(Language + (": " + Button->text())));
         }
     }
 };
