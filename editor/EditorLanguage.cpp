@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "editor/EditorCommon.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleServices.h"
 #include "widgets/FormServices.h"

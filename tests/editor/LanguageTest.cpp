@@ -111,13 +111,13 @@ private slots:
         QVERIFY(!W->Label13->isHidden());
         SetPropertyText(W->Label13, "Enabled", "0");
         QVERIFY(W->Label13->isEnabled());
-        for (const char* Qt : {"objectName", "text", "toolTip", "geometry", "font", "styleSheet", "x"}) {
-            SetPropertyText(W->Label13, Qt, "1");
+        for (const char* Toolkits : {"objectName", "text", "toolTip", "geometry", "font", "styleSheet", "x"}) {
+            SetPropertyText(W->Label13, Toolkits, "1");
             QCOMPARE(W->Label13->objectName(), QString("Label13"));
             QCOMPARE(W->Label13->text(), QString("Encoding:"));
             QVERIFY(W->Label13->toolTip().isEmpty());
             QVERIFY(W->Label13->styleSheet().isEmpty());
-            QVERIFY2(PublishedPropertyIndex(W->Label13, Qt) < 0, Qt);
+            QVERIFY2(PublishedPropertyIndex(W->Label13, Toolkits) < 0, Toolkits);
         }
         SetPropertyText(W.get(), "windowTitle", "Qt");
         QCOMPARE(W->windowTitle(), QString("Mein Segmora"));

@@ -61,6 +61,8 @@ private slots:
         QVERIFY(Services.ShowMessage);
         QVERIFY(Services.ExecuteDialog);
         QVERIFY(Services.MakeMediaPlayer);
+        QVERIFY(Services.OpenUrl);
+        QVERIFY(Services.ChooseApplication);
     }
 
     void aQuestionOffersYesAndNoWithNoAsTheDefault() {
