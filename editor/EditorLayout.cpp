@@ -83,12 +83,15 @@ const TControlRow Layout[] = {
     {CONTROL(ImageFileState1), .Place = {10, 430, 16, 16}, .Picture = ":/icons/file_ok.png", .Options = Hidden},
     {CONTROL(ImageFileState2), .Place = {10, 430, 16, 16}, .Picture = ":/icons/file_none.png"},
 
-    // Main buttons; the faces of open, save and about are the edition's (ImageList1).
-    {CONTROL(BtnOpenMp3), .Place = {187, 34, 64, 64}},
-    {CONTROL(BtnSaveMp3), .Place = {267, 34, 64, 64}, .Options = Disabled},
+    // Main buttons; the Chinese edition puts its own faces (ImageList1) on open, save and about.
+    {CONTROL(BtnOpenMp3), .Place = {187, 34, 64, 64}, .Picture = ":/buttons/open_up.png",
+     .Picture2 = ":/buttons/open_hot.png"},
+    {CONTROL(BtnSaveMp3), .Place = {267, 34, 64, 64}, .Picture = ":/buttons/save_up.png",
+     .Picture2 = ":/buttons/save_hot.png", .Options = Disabled},
     {CONTROL(BtnSp), .Place = {435, 34, 64, 64}, .Picture = ":/buttons/sponsor_up.png",
      .Picture2 = ":/buttons/sponsor_hot.png"},
-    {CONTROL(BtnAbout), .Place = {515, 34, 64, 64}},
+    {CONTROL(BtnAbout), .Place = {515, 34, 64, 64}, .Picture = ":/buttons/about_up.png",
+     .Picture2 = ":/buttons/about_hot.png"},
 
     // Marks, position and playback.
     {CONTROL(LabelStart), .Place = {192, 120, 43, 13}, .Text = "Start tag", .Colour = StartColour,
@@ -303,6 +306,7 @@ void TFrmMP3Editor::CreateControls() {
     }
 
     // What no row says.
+    BtnSaveMp3->Disabled = Resource(":/buttons/save_disabled.png");
     BtnOpenMp3->Margin = 42;
     BtnOpenMp3->setFont(PixelFont(QStringLiteral("Arial"), 15, true));
     QPalette Navy = BtnOpenMp3->palette();

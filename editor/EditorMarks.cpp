@@ -100,8 +100,9 @@ void TFrmMP3Editor::ResetMarks(bool Enable) {
     ImageStart->move(StartMark.MinLeft, ImageStart->y());
     ImageEnd->move(EndMark.MaxLeft, ImageEnd->y());
 
-    const QString StartFile = AppPath + (Enable ? QStringLiteral("MarkStart.bmp") : QStringLiteral("MarkStartD.bmp"));
-    const QString EndFile = AppPath + (Enable ? QStringLiteral("MarkEnd.bmp") : QStringLiteral("MarkEndD.bmp"));
+    const QString StartFile =
+        BesideProgram(Enable ? QStringLiteral("MarkStart.bmp") : QStringLiteral("MarkStartD.bmp"));
+    const QString EndFile = BesideProgram(Enable ? QStringLiteral("MarkEnd.bmp") : QStringLiteral("MarkEndD.bmp"));
     if (!ImageStart->LoadFromFile(StartFile)) ImageStart->SetPicture(FallbackMarker(true, Enable));
     if (!ImageEnd->LoadFromFile(EndFile)) ImageEnd->SetPicture(FallbackMarker(false, Enable));
 

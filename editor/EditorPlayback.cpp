@@ -3,6 +3,10 @@
 // position as a mark.
 #include "editor/UnitMP3Editor.h"
 
+#include <string>
+
+#include "engine/MediaPlayer.h"
+
 void TFrmMP3Editor::BtnPlayStartClick(QObject*) { PM_PlayClick(PM_Play); }
 
 void TFrmMP3Editor::PM_PlayClick(QObject* Sender) {
@@ -25,7 +29,14 @@ void TFrmMP3Editor::PlayFromEnd() { PlayFrom(EndTime, true); }
 // stays idle behind the error report.
 void TFrmMP3Editor::PlayFrom(int64_t From, bool MoveBar) {
     if (From >= Mp3Engine->DataInfo.LengthMs) return;
-    if (!Mp3Engine->PlayRange(From, TrackBarPos->Max())) return;
+    bool Playing = false;
+    try {
+        Playing = Mp3Engine->PlayRange(From, TrackBarPos->Max());
+    } catch (const EMediaPlayerError& E) {
+        // The player's reason is technical and in English: the box leads with the edition's own words.
+        throw EMediaPlayerError((PlayErrorText + QStringLiteral("\r\n")).toStdString() + E.what());
+    }
+    if (!Playing) return;
     ShowState(TEditorState::Playing);
     if (MoveBar) TrackBarPos->SetPosition(static_cast<int32_t>(From));
 }

@@ -1,5 +1,5 @@
-// The texts of the edition: the Chinese edition carries its captions, hints,
-// fonts, message texts and button faces built in.
+// The Chinese edition's texts: it carries its captions, hints, fonts,
+// message texts and button faces built in.
 #include "editor/UnitMP3Editor.h"
 
 #include "editor/EditorCommon.h"
@@ -21,6 +21,9 @@ void TFrmMP3Editor::ApplyChineseTexts() {
     Ms_NotSaveName = QStringLiteral("请使用其他文件名，不能保存为：\r\n");
     Ms_NotSave = QStringLiteral("不能保存MP3文件");
     Ms_ClipErr = QStringLiteral("结束点必须大于起始点");
+    PlayErrorText = QStringLiteral("无法播放。");
+    // Qt's own dialogs and buttons speak Chinese too.
+    SetToolkitLanguage(QStringLiteral("zh_CN"));
 
     const QString SongTi = QStringLiteral("宋体");
     setFont(PointFont(SongTi, 9));

@@ -1,5 +1,5 @@
-// The window's life (creation, showing, closing), its states, the services
-// it goes through, and its chrome.
+// The window's life (creation, showing, closing), its states, and the
+// services it goes through.
 #include "editor/UnitMP3Editor.h"
 
 #include <QAbstractButton>
@@ -21,6 +21,8 @@ QString AppPath;
 uint8_t LangIndex = 0;
 bool ChineseEdition = false;
 TFrmMP3Editor* FrmMP3Editor = nullptr;
+
+QString BesideProgram(const QString& RelativeName) { return AppPath + RelativeName; }
 
 TFrmMP3Editor::TFrmMP3Editor(TWindowServices Services, QWidget* Parent)
     : QWidget(Parent), FServices(std::move(Services)) {
@@ -53,6 +55,11 @@ void TFrmMP3Editor::ConnectHandlers() {
     ConnectClick(BtnSetEnd, &TFrmMP3Editor::BtnSetEndClick);
     ConnectClick(RzBmpButton1, &TFrmMP3Editor::RzBmpButton1Click);
     ConnectClick(RzBmpButton2, &TFrmMP3Editor::RzBmpButton2Click);
+    ConnectClick(BtnAbout, &TFrmMP3Editor::BtnAboutClick);
+    connect(Label10, &TLabel::MouseDown, this, Guard(this, &TFrmMP3Editor::Label10MouseDown));
+    connect(Label28, &TLabel::Click, this, Guard(this, &TFrmMP3Editor::Label28Click));
+    for (TMenuItem* Item : {PM_English, PM_Spanish, PM_German, PM_Italian, PM_French})
+        connect(Item, &TMenuItem::Click, this, Guard(this, &TFrmMP3Editor::PM_EnglishClick));
     connect(RzCheckBox1, &TCheckBox::Click, this, Guard(this, &TFrmMP3Editor::RzCheckBox1Click));
     for (TMaskEdit* Edit : {RzMaskEdit1, RzMaskEdit2})
         connect(Edit, &TMaskEdit::Change, this, Guard(this, &TFrmMP3Editor::RzMaskEdit1Change));
@@ -77,7 +84,7 @@ QString TFrmMP3Editor::GetAppPath() const {
     return Folder;
 }
 
-QString TFrmMP3Editor::SettingsFileName() const { return AppPath + SettingsName; }
+QString TFrmMP3Editor::SettingsFileName() const { return BesideProgram(SettingsName); }
 
 void TFrmMP3Editor::FormCreate(QObject*) {
     AppPath = GetAppPath();
@@ -86,8 +93,14 @@ void TFrmMP3Editor::FormCreate(QObject*) {
     const int32_t Stored = Settings.ReadInteger("LANGUAGE", "Default", 7);
     LangIndex = static_cast<uint8_t>(Stored < 0 ? 0 : Stored > 7 ? 7 : Stored);
 
-    ChineseEdition = true;
-    if (ChineseEdition) ApplyChineseTexts();
+    // The build chooses the edition (SEGMORA_EDITION); nothing changes it afterwards.
+    ChineseEdition = SEGMORA_CHINESE_EDITION;
+    if (ChineseEdition) {
+        ApplyChineseTexts();
+    } else {
+        if (LangIndex == 7) LangIndex = DetectSystemLanguage();
+        SelectLanguage(LangIndex);
+    }
 
     ApplyRoundRegion();
     FormShadow = std::make_unique<TFormShadow>();
@@ -213,12 +226,6 @@ bool TFrmMP3Editor::Execute(TFileDialog* Dialog) { return FServices.ExecuteDialo
 void TFrmMP3Editor::ShowMessage(const QString& Text, const QString& Caption, TMsgIcon Icon) {
     MessageBox(FServices, this, Text, Caption, Icon);
 }
-
-// ------------------------------------------------------------------ window chrome
-
-void TFrmMP3Editor::RzBmpButton1Click(QObject*) { close(); }
-
-void TFrmMP3Editor::RzBmpButton2Click(QObject*) { showMinimized(); }
 
 // ------------------------------------------------------------------ sponsor
 

@@ -1,8 +1,10 @@
 // The editor window: the tool's one window, its state, its controls and
 // their handlers. The unit's implementation is split by concern:
-//   UnitMP3Editor.cpp   life (creation, showing, closing), the window's states, chrome
+//   UnitMP3Editor.cpp   life (creation, showing, closing), the window's states
 //   EditorLayout.cpp    the controls with their design-time places and texts
-//   EditorTexts.cpp     the texts of the edition
+//   EditorTexts.cpp     the built-in texts of the Chinese edition
+//   EditorLanguage.cpp  the language files of the international edition, the language menu
+//   EditorChrome.cpp    the title band, the close and minimise buttons, the guide page
 //   EditorFiles.cpp     opening a file, the information pages, saving the segment
 //   EditorMarks.cpp     time codes, the markers and the position bar
 //   EditorPlayback.cpp  the playback controls
@@ -12,6 +14,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
@@ -47,6 +50,12 @@ enum class TCloseAction { caNone, caHide, caFree, caMinimize };
 
 class TFrmMP3Editor : public QWidget {
     Q_OBJECT
+    // The window's own published properties, the bare keys of a language file.
+    Q_PROPERTY(QString Caption READ windowTitle WRITE setWindowTitle)
+    Q_PROPERTY(int Left READ x WRITE SetLeft)
+    Q_PROPERTY(int Top READ y WRITE SetTop)
+    Q_PROPERTY(int Width READ width WRITE setFixedWidth)
+    Q_PROPERTY(int Height READ height WRITE setFixedHeight)
 public:
     // Services: the player, boxes and dialogs the window uses.
     explicit TFrmMP3Editor(TWindowServices Services = DefaultWindowServices(), QWidget* Parent = nullptr);
@@ -144,6 +153,10 @@ public:
     std::unique_ptr<TvekSponsor> Sponsor;
     QString Ms_Opening, Ms_Waiting, Ms_AppError, Ms_Error, Ms_Pos, Ms_Unknow, Ms_Mono, Ms_Stereo, Ms_Info, Ms_NotMP3,
         Ms_NotSaveName, Ms_NotSave, Ms_ClipErr;
+    // The edition's words that lead a box with the player's own error text,
+    // which is technical and in English. Not one of the thirteen messages: a
+    // language file gives it as the key Ms_PlayErr of its Messages section.
+    QString PlayErrorText;
 
     // ---- life ----
     void FormCreate(QObject* Sender);
@@ -157,6 +170,11 @@ public:
 
     // ---- texts ----
     void ApplyChineseTexts();
+    void SelectLanguage(uint8_t Index);
+    void LoadMessages(const QString& FileName);
+    void ApplyLanguageFile(const QString& FileName);
+    void Label28Click(QWidget* Sender);
+    void PM_EnglishClick(QObject* Sender);
 
     // ---- opening a file ----
     void BtnOpenMp3Click(QObject* Sender);
@@ -199,8 +217,12 @@ public:
     void BtnSetEndClick(QObject* Sender);
 
     // ---- window chrome ----
+    void Label10MouseDown(QWidget* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
     void RzBmpButton1Click(QObject* Sender);
     void RzBmpButton2Click(QObject* Sender);
+    void BtnAboutClick(QObject* Sender);
+    // The guide page of the edition.
+    QString GuideAddress() const;
 
 protected:
     void showEvent(QShowEvent* Event) override;
@@ -242,17 +264,52 @@ private:
     void SetEditText(TMaskEdit* Edit, const QString& Text);
     void PlayFrom(int64_t From, bool MoveBar);
 
+    void SetLeft(int Value) { move(Value, y()); }
+    void SetTop(int Value) { move(x(), Value); }
+
     TWindowServices FServices;
     bool FPlaced = false;
     bool FClosed = false;
 };
 
 // ---- unit variables ----
-// Folder of the program file, ending in "/"; every file beside the program
-// is AppPath followed by a relative name.
+// Folder of the program file, ending in "/".
 extern QString AppPath;
 // The language setting, 0 to 7, read at start and written back at close.
 extern uint8_t LangIndex;
 // The edition switch: the Chinese edition carries its texts built in.
 extern bool ChineseEdition;
 extern TFrmMP3Editor* FrmMP3Editor;
+
+// ---- unit functions ----
+
+// A file beside the program by its name relative to the program's folder
+// ("Segmora.ini", "Languages/German.isl"): the one place that says where
+// these files are.
+QString BesideProgram(const QString& RelativeName);
+
+// Sets the published property PropName of Component from Value by the
+// property's type: an integer from its decimal text (raising
+// std::invalid_argument for a text that is no number), a string as it is, a
+// string list cut at each "||"; properties of any other type, unknown
+// properties and an absent Component are left alone.
+void SetPropertyText(QObject* Component, const QString& PropName, const QString& Value);
+// Clears List; then, when Separator occurs in Text, adds the text after its
+// first occurrence and then the text before it; otherwise adds Text whole.
+void SplitAtSeparator(const QString& Text, const QString& Separator, QStringList& List);
+// Each "#13#10" as a carriage return and a line feed.
+QString ExpandLineBreaks(const QString& Text);
+// The English name of the language of the user's locale (LC_ALL, else
+// LC_MESSAGES, else LANG); empty for the "C" locale and for a name that
+// does not fit the 19 characters the platform's query leaves for it.
+QString GetSystemLanguageName();
+// The same for a locale name such as "de_DE.UTF-8".
+QString LanguageNameOfLocale(const QString& LocaleName);
+// The language index for the system's language (7 when it is not one the
+// program knows).
+uint8_t DetectSystemLanguage();
+// The same for an English language name.
+uint8_t LanguageIndexOfName(const QString& Name);
+// Hands Address to the desktop to be opened; a ".htm" address the desktop
+// cannot open is offered to its application chooser. Shows nothing.
+void OpenWebPage(const TWindowServices& Services, const QString& Address);

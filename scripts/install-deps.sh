@@ -8,6 +8,7 @@ PACKAGES=(
   qt6-base-dev libmpg123-dev mpg123 libcurl4-openssl-dev libjpeg62-turbo-dev
   libcli11-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev
   lame sox twolame fonts-wqy-microhei xvfb xauth
+  qt6-translations-l10n openbox xdotool wmctrl x11-utils
   desktop-file-utils appstream groff-base dpkg-dev file
   libxcb-xfixes0-dev libxcb-xtest0-dev xcompmgr
 )

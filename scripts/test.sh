@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the plain build with
-# the window program, its Debian package installed into a scratch root and run
-# from there, a short fuzz run of the engine, then the engine,
+# the window program (its Chinese edition), the international edition's window
+# program and its window tests, the Debian package installed into a scratch
+# root and run from there, a short fuzz run of the engine, then the engine,
 # platform, player and CLI tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 set -euo pipefail
@@ -12,6 +13,12 @@ JOBS=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$JOBS"
 (cd build && ctest --output-on-failure -j "$JOBS")
+
+# The international edition: only the window program and the window tests differ.
+cmake -S . -B build-intl -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSEGMORA_EDITION=International \
+    -DSEGMORA_BENCH=OFF >/dev/null
+cmake --build build-intl -j "$JOBS" --target segmora segmora_window_tests
+(cd build-intl && ctest --output-on-failure -j "$JOBS" -L window)
 
 # The Debian package of that build, unpacked and run as an unprivileged user
 # (needs root or sudo; skipped with a message otherwise).

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QMenu>
+#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -14,6 +15,31 @@
 int TagOf(const QObject* Control) {
     const auto* Tagged = dynamic_cast<const TTagged*>(Control);
     return Tagged ? Tagged->Tag : 0;
+}
+
+bool IsPublishedProperty(const QMetaProperty& Property) {
+    const QMetaObject* Owner = Property.enclosingMetaObject();
+    return Owner && Owner->className()[0] == 'T';
+}
+
+int PublishedPropertyIndex(const QObject* Component, const QString& Name) {
+    if (!Component || Name.isEmpty()) return -1;
+    const QMetaObject* Meta = Component->metaObject();
+    const int Exact = Meta->indexOfProperty(Name.toLatin1().constData());
+    if (Exact >= 0) return IsPublishedProperty(Meta->property(Exact)) ? Exact : -1;
+    for (int I = 0; I < Meta->propertyCount(); ++I) {
+        const QMetaProperty Property = Meta->property(I);
+        if (IsPublishedProperty(Property) && Name.compare(QLatin1String(Property.name()), Qt::CaseInsensitive) == 0)
+            return I;
+    }
+    return -1;
+}
+
+QWidget& TControl::Self() const {
+    // Every TControl is also the widget it stands for.
+    auto* Widget = dynamic_cast<QWidget*>(const_cast<TControl*>(this));
+    Q_ASSERT(Widget);
+    return *Widget;
 }
 
 QString FrameStyle(const char* Kind, const QColor& Colour, const QColor& Text) {
@@ -129,6 +155,11 @@ void TImage::mouseReleaseEvent(QMouseEvent* Event) {
 TBmpButton::TBmpButton(QWidget* Parent) : QAbstractButton(Parent) {
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_Hover);
+}
+
+void TBmpButton::SetCaption(const QString& Caption) {
+    setText(Caption);
+    update();
 }
 
 QSize TBmpButton::sizeHint() const { return Up.isNull() ? QSize(64, 64) : Up.deviceIndependentSize().toSize(); }
@@ -290,6 +321,18 @@ TComboBox::TComboBox(QWidget* Parent) : QComboBox(Parent) {
     setMaxVisibleItems(16);
 }
 
+QStringList TComboBox::Items() const {
+    QStringList Result;
+    for (int I = 0; I < count(); ++I) Result << itemText(I);
+    return Result;
+}
+
+void TComboBox::SetItems(const QStringList& Items) {
+    clear();
+    addItems(Items);
+    setCurrentIndex(-1);
+}
+
 // ---------------------------------------------------------------- TCheckBox
 
 TCheckBox::TCheckBox(QWidget* Parent) : QCheckBox(Parent) {
@@ -358,8 +401,13 @@ TTabSheet::TTabSheet(TPageControl* PageControl, const QString& Caption)
     PageControl->addTab(this, Caption);
 }
 
+QString TTabSheet::Caption() const {
+    const int Index = FPageControl->indexOf(const_cast<TTabSheet*>(this));
+    return Index >= 0 ? FPageControl->tabText(Index) : QString();
+}
+
 void TTabSheet::SetCaption(const QString& Caption) {
-    const int Index = FPageControl->indexOf(this);
+    const int Index = FPageControl->indexOf(const_cast<TTabSheet*>(this));
     if (Index >= 0) FPageControl->setTabText(Index, Caption);
 }
 

@@ -18,12 +18,14 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QString>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QWidget>
 
 class QMenu;
+class QMetaProperty;
 
 // The integer every control carries for its handlers' use.
 class TTagged {
@@ -35,12 +37,63 @@ public:
 // Tag of a control or menu item; 0 for anything that carries none.
 int TagOf(const QObject* Control);
 
+// ---- published properties ----
+//
+// What a language file may set on a control by name: the properties our
+// classes declare as Q_PROPERTY under the toolkit's names (Caption, Hint,
+// Left, ...). Qt's own properties (objectName, geometry, font, ...) are not
+// published, so a file cannot reach into the toolkit underneath.
+
+// True when Property is declared by one of our classes (their names begin with "T").
+bool IsPublishedProperty(const QMetaProperty& Property);
+// Index of the published property Name of Component, its letter case
+// ignored as the toolkit's names are; -1 when there is none.
+int PublishedPropertyIndex(const QObject* Component, const QString& Name);
+
+// The place, hint, tag and switches every visible control publishes; the
+// accessors behind them come from TControl.
+#define SEGMORA_PUBLISHED_CONTROL                                                                                      \
+    Q_PROPERTY(int Left READ GetLeft WRITE SetLeft)                                                                    \
+    Q_PROPERTY(int Top READ GetTop WRITE SetTop)                                                                       \
+    Q_PROPERTY(int Width READ GetWidth WRITE SetWidth)                                                                 \
+    Q_PROPERTY(int Height READ GetHeight WRITE SetHeight)                                                              \
+    Q_PROPERTY(QString Hint READ GetHint WRITE SetHint)                                                                \
+    Q_PROPERTY(int Tag READ GetTag WRITE SetTag)                                                                       \
+    Q_PROPERTY(bool Visible READ GetVisible WRITE SetVisible)                                                          \
+    Q_PROPERTY(bool Enabled READ GetEnabled WRITE SetEnabled)
+
+// A visible control: its Tag and the accessors of SEGMORA_PUBLISHED_CONTROL.
+class TControl : public TTagged {
+public:
+    int GetLeft() const { return Self().x(); }
+    void SetLeft(int Value) { Self().move(Value, Self().y()); }
+    int GetTop() const { return Self().y(); }
+    void SetTop(int Value) { Self().move(Self().x(), Value); }
+    int GetWidth() const { return Self().width(); }
+    void SetWidth(int Value) { Self().resize(Value, Self().height()); }
+    int GetHeight() const { return Self().height(); }
+    void SetHeight(int Value) { Self().resize(Self().width(), Value); }
+    QString GetHint() const { return Self().toolTip(); }
+    void SetHint(const QString& Value) { Self().setToolTip(Value); }
+    int GetTag() const { return Tag; }
+    void SetTag(int Value) { Tag = Value; }
+    bool GetVisible() const { return !Self().isHidden(); }
+    void SetVisible(bool Value) { Self().setVisible(Value); }
+    bool GetEnabled() const { return Self().isEnabled(); }
+    void SetEnabled(bool Value) { Self().setEnabled(Value); }
+
+private:
+    QWidget& Self() const;
+};
+
 // Style sheet of a one-pixel frame in Colour around a control of Kind
 // ("QLineEdit", "QComboBox", ...); Text colours the text as well when valid.
 QString FrameStyle(const char* Kind, const QColor& Colour, const QColor& Text = QColor());
 
-class TLabel : public QLabel, public TTagged {
+class TLabel : public QLabel, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
 public:
     explicit TLabel(QWidget* Parent);
     // A label that sizes itself keeps its left edge, or its right edge when
@@ -62,8 +115,9 @@ private:
     void AdjustBounds();
 };
 
-class TImage : public QWidget, public TTagged {
+class TImage : public QWidget, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
 public:
     explicit TImage(QWidget* Parent);
     // Scales the picture to the control's size instead of drawing it at the corner.
@@ -91,14 +145,17 @@ private:
 
 // A button drawn from pictures: Up at rest, Hot under the mouse, Disabled
 // while disabled; a missing picture falls back to the next sensible one.
-class TBmpButton : public QAbstractButton, public TTagged {
+class TBmpButton : public QAbstractButton, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Caption READ text WRITE SetCaption)
 public:
     explicit TBmpButton(QWidget* Parent);
     QPixmap Up, Hot, Disabled;
     // Space above the caption, which is drawn below the picture.
     int Margin = 0;
     QSize sizeHint() const override;
+    void SetCaption(const QString& Caption);
 
 protected:
     void paintEvent(QPaintEvent* Event) override;
@@ -107,16 +164,19 @@ protected:
 };
 
 // A push button with a glyph for its enabled and for its disabled look.
-class TGlyphButton : public QPushButton, public TTagged {
+class TGlyphButton : public QPushButton, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Caption READ text WRITE setText)
 public:
     explicit TGlyphButton(QWidget* Parent);
     void SetGlyphs(const QPixmap& Normal, const QPixmap& Disabled);
 };
 
 // A button that drops down its menu.
-class TMenuButton : public QToolButton, public TTagged {
+class TMenuButton : public QToolButton, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
 public:
     explicit TMenuButton(QWidget* Parent);
     void SetDropDownMenu(QMenu* Menu);
@@ -124,14 +184,25 @@ public:
 
 class TMenuItem : public QAction, public TTagged {
     Q_OBJECT
+    Q_PROPERTY(QString Caption READ text WRITE setText)
+    Q_PROPERTY(QString Hint READ statusTip WRITE setStatusTip)
+    Q_PROPERTY(int Tag READ GetTag WRITE SetTag)
+    Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
+    Q_PROPERTY(bool Enabled READ isEnabled WRITE setEnabled)
+    Q_PROPERTY(bool Visible READ isVisible WRITE setVisible)
 public:
     TMenuItem(const QString& Caption, int ATag, QObject* Parent);
+    int GetTag() const { return Tag; }
+    void SetTag(int Value) { Tag = Value; }
 signals:
     void Click(QObject* Sender);
 };
 
-class TEdit : public QLineEdit, public TTagged {
+class TEdit : public QLineEdit, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Text READ text WRITE setText)
+    Q_PROPERTY(int MaxLength READ maxLength WRITE setMaxLength)
 public:
     explicit TEdit(QWidget* Parent);
 };
@@ -140,8 +211,11 @@ public:
 // unfilled position, so "12_:__:__.___" on screen reads "12 :  :  .   ".
 // Change is raised once for every change of that text, after a keystroke
 // has been dealt with completely, and at once for a change the program makes.
-class TMaskEdit : public QLineEdit, public TTagged {
+class TMaskEdit : public QLineEdit, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Text READ Text WRITE SetText)
+    Q_PROPERTY(int MaxLength READ maxLength WRITE setMaxLength)
 public:
     explicit TMaskEdit(QWidget* Parent);
     // A mask such as "000:00:00.000;1;_": digits at "0", the literals kept
@@ -167,16 +241,23 @@ private:
     bool FPendingChange = false;
 };
 
-class TComboBox : public QComboBox, public TTagged {
+class TComboBox : public QComboBox, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QStringList Items READ Items WRITE SetItems)
 public:
     explicit TComboBox(QWidget* Parent);
+    QStringList Items() const;
+    void SetItems(const QStringList& Items);
 };
 
 // Click is raised on every change of the checked state, whoever makes it,
 // and only then.
-class TCheckBox : public QCheckBox, public TTagged {
+class TCheckBox : public QCheckBox, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Caption READ text WRITE setText)
+    Q_PROPERTY(bool Checked READ isChecked WRITE setChecked)
 public:
     explicit TCheckBox(QWidget* Parent);
 signals:
@@ -185,8 +266,11 @@ signals:
 
 // A horizontal position bar. Change is raised only when the position
 // really changes. Its maximum always stays above its minimum.
-class TTrackBar : public QSlider, public TTagged {
+class TTrackBar : public QSlider, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(int Max READ Max WRITE SetMax)
+    Q_PROPERTY(int Position READ Position WRITE SetPosition)
 public:
     explicit TTrackBar(QWidget* Parent);
     int Max() const { return maximum(); }
@@ -198,24 +282,29 @@ signals:
     void Change(QWidget* Sender);
 };
 
-class TPanel : public QFrame, public TTagged {
+class TPanel : public QFrame, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
 public:
     explicit TPanel(QWidget* Parent);
 };
 
 // Pages with their tabs on the left edge.
-class TPageControl : public QTabWidget, public TTagged {
+class TPageControl : public QTabWidget, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
 public:
     explicit TPageControl(QWidget* Parent);
     void SetLook(const QColor& Frame, int TabWidth);
 };
 
-class TTabSheet : public QWidget, public TTagged {
+class TTabSheet : public QWidget, public TControl {
     Q_OBJECT
+    SEGMORA_PUBLISHED_CONTROL
+    Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
 public:
     TTabSheet(TPageControl* PageControl, const QString& Caption);
+    QString Caption() const;
     void SetCaption(const QString& Caption);
 
 private:
@@ -226,6 +315,8 @@ private:
 // 1000 ms between ticks unless told otherwise.
 class TTimer : public QTimer {
     Q_OBJECT
+    Q_PROPERTY(int Interval READ interval WRITE setInterval)
+    Q_PROPERTY(bool Enabled READ Enabled WRITE SetEnabled)
 public:
     explicit TTimer(QObject* Parent);
     bool Enabled() const { return isActive(); }

@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 #include <QWidget>
 
 #include <cmath>
+#include <memory>
 
 void ApplicationShowException(const TWindowServices& Services, const std::exception& E) {
     QString Text = QString::fromUtf8(E.what());
@@ -19,6 +22,22 @@ void ApplicationShowException(const TWindowServices& Services, const std::except
 void SetApplicationTitle(const QString& Title) { QGuiApplication::setApplicationDisplayName(Title); }
 
 QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
+
+bool SetToolkitLanguage(const QString& Language) {
+    // The one translator lives as a child of the application, found by its name.
+    const QString Name = QStringLiteral("SegmoraToolkitTranslation");
+    QCoreApplication* App = QCoreApplication::instance();
+    if (!App) return false;
+    // Released, it takes itself out of the application's translators.
+    std::unique_ptr<QTranslator>(App->findChild<QTranslator*>(Name, Qt::FindDirectChildrenOnly)).reset();
+    if (Language.isEmpty()) return false;
+    auto Translator = std::make_unique<QTranslator>();
+    Translator->setObjectName(Name);
+    if (!Translator->load(QStringLiteral("qtbase_") + Language, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    Translator->setParent(App);
+    return QCoreApplication::installTranslator(Translator.release());
+}
 
 TFileDialog::TFileDialog(TKind AKind, QObject* Owner) : QObject(Owner), Kind(AKind) {}
 

@@ -43,11 +43,23 @@ auto Guard(TWindow* Self, void (TWindow::*Method)(TArgs...)) {
 void SetApplicationTitle(const QString& Title);
 QString ApplicationTitle();
 
+// ---- the toolkit's own texts ----
+
+// Loads Qt's translation of its own texts (the file dialogs, the buttons of
+// message boxes) for Language ("zh_CN", "de", ...) in place of the one loaded
+// before; an empty Language, or one Qt has no translation for, leaves Qt's
+// own English. True when a translation was loaded.
+bool SetToolkitLanguage(const QString& Language);
+
 // ---- file dialogs ----
 
 // What a file dialog asks and what it answered; the window's services run it.
 class TFileDialog : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QString Title MEMBER Title)
+    Q_PROPERTY(QString Filter MEMBER Filter)
+    Q_PROPERTY(QString DefaultExt MEMBER DefaultExt)
+    Q_PROPERTY(QString FileName MEMBER FileName)
 public:
     enum class TKind { Open, Save };
     explicit TFileDialog(TKind Kind, QObject* Owner = nullptr);

@@ -1,14 +1,19 @@
 #include "widgets/WindowServices.h"
 
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStringList>
+#include <QUrl>
 
 #include "engine/MediaPlayer.h"
 #include "platform/HttpClient.h"
 #include "player/Mpg123Player.h"
+#include "widgets/DesktopPortal.h"
 #include "widgets/FormServices.h"
 
 namespace {
@@ -57,16 +62,35 @@ QString ToolkitFilter(const QString& Filter) {
     return Result.join(QStringLiteral(";;"));
 }
 
+// The folder a file was last chosen in, by any dialog of this session; the
+// user's music folder, or home, until then. Without it the dialogs would
+// start wherever the program happened to be started from.
+QString& LastDialogFolder() {
+    static QString Folder = [] {
+        const QString Music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        return !Music.isEmpty() && QFileInfo(Music).isDir() ? Music : QDir::homePath();
+    }();
+    return Folder;
+}
+
+// Where a dialog starts: the name it offers, in the last folder unless the
+// name has a folder of its own.
+QString StartPath(const QString& FileName) {
+    if (QFileInfo(FileName).isAbsolute()) return FileName;
+    return FileName.isEmpty() ? LastDialogFolder() : QDir(LastDialogFolder()).filePath(FileName);
+}
+
 bool ExecuteFileDialog(QWidget* Owner, TFileDialog& Dialog) {
     QFileDialog::Options Options;
     if (!Dialog.OverwritePrompt) Options |= QFileDialog::DontConfirmOverwrite;
     const bool Open = Dialog.Kind == TFileDialog::TKind::Open;
     const QString Filter = ToolkitFilter(Dialog.Filter);
-    const QString Chosen =
-        Open ? QFileDialog::getOpenFileName(Owner, Dialog.Title, Dialog.FileName, Filter, nullptr, Options)
-             : QFileDialog::getSaveFileName(Owner, Dialog.Title, Dialog.FileName, Filter, nullptr, Options);
+    const QString Start = StartPath(Dialog.FileName);
+    const QString Chosen = Open ? QFileDialog::getOpenFileName(Owner, Dialog.Title, Start, Filter, nullptr, Options)
+                                : QFileDialog::getSaveFileName(Owner, Dialog.Title, Start, Filter, nullptr, Options);
     if (Chosen.isEmpty()) return false;
     Dialog.FileName = Chosen;
+    LastDialogFolder() = QFileInfo(Chosen).absolutePath();
     if (!Open && !Dialog.DefaultExt.isEmpty() && QFileInfo(Chosen).suffix().isEmpty())
         Dialog.FileName += QLatin1Char('.') + Dialog.DefaultExt;
     return true;
@@ -80,6 +104,8 @@ TWindowServices DefaultWindowServices() {
     Services.ShowMessage = ShowMessageBox;
     Services.ExecuteDialog = ExecuteFileDialog;
     Services.HttpFetch = [](const THttpRequest& Request, THttpCancel& Cancel) { return HttpRequest(Request, &Cancel); };
+    Services.OpenUrl = [](const QUrl& Address) { return QDesktopServices::openUrl(Address); };
+    Services.ChooseApplication = AskPortalToOpenWith;
     return Services;
 }
 

@@ -1,9 +1,10 @@
 // What a window asks of the world outside it, in one object handed to the
 // window when it is made: the media player its engine plays through, message
-// boxes, file dialogs and HTTP requests. DefaultWindowServices() gives the
-// real ones; tests hand in their own, which record boxes and answer dialogs in
-// place of the user. A service a window needs later becomes one more member
-// here, with its real one in the defaults.
+// boxes, file dialogs, HTTP requests and the desktop's handling of web
+// addresses. DefaultWindowServices() gives the real ones; tests hand in their
+// own, which record boxes and answer dialogs in place of the user. A service a
+// window needs later becomes one more member here, with its real one in the
+// defaults.
 #pragma once
 
 #include <QString>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <string>
 
+class QUrl;
 class QWidget;
 class TFileDialog;
 class TMediaPlayer;
@@ -43,13 +45,23 @@ struct TWindowServices {
     std::function<TMsgAnswer(QWidget* Owner, const TMessage& Message)> ShowMessage;
     // Lets the user choose a file as Dialog describes; true, with
     // Dialog.FileName naming the file, when one was chosen.
+    // The dialogs start in the folder a file was last chosen in, this session
+    // (the user's music folder, or home, at first), unless Dialog.FileName
+    // names a folder of its own.
     std::function<bool(QWidget* Owner, TFileDialog& Dialog)> ExecuteDialog;
     // The sponsor window's requests; they run on a thread of their own, so
     // this must be safe to call from any thread.
     THttpFetch HttpFetch;
+    // Hands an address to the desktop to be opened (a web page in the user's
+    // browser); false when nothing took it.
+    std::function<bool(const QUrl& Address)> OpenUrl;
+    // Lets the user choose an application to open the address with; false
+    // where the desktop offers no such chooser.
+    std::function<bool(const QUrl& Address)> ChooseApplication;
 };
 
-// The sound device, QMessageBox, QFileDialog and libcurl.
+// The sound device, QMessageBox, QFileDialog, libcurl, QDesktopServices and
+// the desktop portal's application chooser.
 TWindowServices DefaultWindowServices();
 
 // A box with an OK button.

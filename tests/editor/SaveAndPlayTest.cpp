@@ -206,8 +206,8 @@ private slots:
         Save(Files.filePath("never.mp3"));
         QCOMPARE(SaveDialogs, 0);
         QCOMPARE(Boxes.size(), size_t(1));
-        QCOMPARE(Boxes[0].Text, QString("结束点必须大于起始点"));
-        QCOMPARE(Boxes[0].Caption, QString("信息"));
+        QCOMPARE(Boxes[0].Text, Edition("结束点必须大于起始点", "The end mark must come after the start mark."));
+        QCOMPARE(Boxes[0].Caption, Edition("信息", "Information"));
         QCOMPARE(Boxes[0].Icon, TMsgIcon::Information);
         SetTime(W->RzMaskEdit2, "000:00:01.000");
 
@@ -223,8 +223,10 @@ private slots:
         const QString OtherCase = Files.filePath("SONG.mp3");
         Save(OtherCase);
         QCOMPARE(Boxes.size(), size_t(1));
-        QCOMPARE(Boxes[0].Text, "请使用其他文件名，不能保存为：\r\n" + OtherCase);
-        QCOMPARE(Boxes[0].Caption, QString("信息"));
+        QCOMPARE(Boxes[0].Text, Edition("请使用其他文件名，不能保存为：",
+                                        "Please choose another file name. The piece cannot be saved as:") +
+                                    "\r\n" + OtherCase);
+        QCOMPARE(Boxes[0].Caption, Edition("信息", "Information"));
         QCOMPARE(Boxes[0].Icon, TMsgIcon::Information);
         QVERIFY(!QFile::exists(OtherCase));
         QVERIFY(W->PanelState->isHidden());
@@ -237,8 +239,8 @@ private slots:
             Boxes.clear();
             Save(Name);
             QCOMPARE(Boxes.size(), size_t(1));
-            QCOMPARE(Boxes[0].Text, QString("不能保存MP3文件"));
-            QCOMPARE(Boxes[0].Caption, QString("错误"));
+            QCOMPARE(Boxes[0].Text, Edition("不能保存MP3文件", "The MP3 file could not be saved."));
+            QCOMPARE(Boxes[0].Caption, Edition("错误", "Error"));
             QCOMPARE(Boxes[0].Icon, TMsgIcon::Error);
             QVERIFY(W->PanelState->isHidden());
             QVERIFY(W->BtnSaveMp3->isEnabled());
@@ -400,6 +402,9 @@ private slots:
             W->PM_FromStart->trigger();
             QCOMPARE(Boxes.size(), size_t(Attempt + 1));
             QVERIFY2(Boxes.back().Text.contains("no-such-driver"), qPrintable(Boxes.back().Text));
+            // The edition's own words lead, the player's technical reason follows.
+            QVERIFY2(Boxes.back().Text.startsWith(Edition("无法播放。", "The file could not be played.") + "\r\n"),
+                     qPrintable(Boxes.back().Text));
             QCOMPARE(Boxes.back().Caption, QString("Segmora"));
             QCOMPARE(Boxes.back().Icon, TMsgIcon::Error);
             QVERIFY(Idle());

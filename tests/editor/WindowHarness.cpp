@@ -33,6 +33,9 @@ void TWindowHarness::NewTest() {
     CancelDialog = false;
     SaveDialogs = 0;
     Answer = TMsgAnswer::No;
+    OpenedUrls.clear();
+    ChooserUrls.clear();
+    DesktopOpens = true;
     MakePlayer = SilentPlayer;
     NewWindow();
 }
@@ -54,6 +57,14 @@ TWindowServices TWindowHarness::Services() {
         Dialog.FileName = NextFile;
         return true;
     };
+    S.OpenUrl = [this](const QUrl& Address) {
+        OpenedUrls.push_back(Address);
+        return DesktopOpens;
+    };
+    S.ChooseApplication = [this](const QUrl& Address) {
+        ChooserUrls.push_back(Address);
+        return true;
+    };
     return S;
 }
 
@@ -61,6 +72,10 @@ void TWindowHarness::NewWindow() {
     W = std::make_unique<TFrmMP3Editor>(Services());
     W->show();
     QVERIFY(QTest::qWaitForWindowExposed(W.get()));
+}
+
+QString TWindowHarness::Edition(const char* Chinese, const char* International) {
+    return QString::fromUtf8(ChineseEdition ? Chinese : International);
 }
 
 QString TWindowHarness::Fixture(const char* Name) const { return QString::fromStdString(TestFiles::Fixture(Name)); }

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <cstdint>
 #include <functional>
@@ -49,6 +50,11 @@ protected:
     QString OfferedName;
     // The answer to questions.
     TMsgAnswer Answer = TMsgAnswer::No;
+    // What the desktop was asked: addresses to open and addresses to choose
+    // an application for; and whether it manages to open them.
+    std::vector<QUrl> OpenedUrls;
+    std::vector<QUrl> ChooserUrls;
+    bool DesktopOpens = true;
     // The players of the next window's engine; the silent output unless a test says otherwise.
     std::function<std::unique_ptr<TMediaPlayer>()> MakePlayer;
     std::unique_ptr<TFrmMP3Editor> W;
@@ -62,6 +68,10 @@ protected:
     // Services that record and answer through this harness.
     TWindowServices Services();
     void NewWindow();
+
+    // A text as the window's edition words it: the Chinese edition's built-in
+    // text, or the one of the international edition's English language file.
+    static QString Edition(const char* Chinese, const char* International);
 
     QString Fixture(const char* Name) const;
     // Bytes as a new file in the test's own folder; its path.

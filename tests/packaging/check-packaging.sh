@@ -122,6 +122,9 @@ installed-tree)
     files=(bin/segmora-cli share/man/man1/segmora-cli.1 share/bash-completion/completions/segmora-cli)
     if [ "$gui" = ON ]; then
         files+=(bin/segmora bin/MarkStart.bmp bin/MarkEnd.bmp bin/MarkStartD.bmp bin/MarkEndD.bmp
+            bin/Languages/English.isl bin/Languages/Spanish.isl bin/Languages/German.isl
+            bin/Languages/Italian.isl bin/Languages/French.isl
+            bin/guide/flya/mp3_guide.html bin/guide/flya/mp3_guide_en.html
             share/man/man1/segmora.1 share/applications/segmora.desktop
             share/metainfo/io.github.segmora.Segmora.metainfo.xml
             share/icons/hicolor/scalable/apps/segmora.svg

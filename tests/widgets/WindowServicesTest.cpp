@@ -4,9 +4,13 @@
 #include <QtTest/QtTest>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -57,6 +61,8 @@ private slots:
         QVERIFY(Services.ShowMessage);
         QVERIFY(Services.ExecuteDialog);
         QVERIFY(Services.MakeMediaPlayer);
+        QVERIFY(Services.OpenUrl);
+        QVERIFY(Services.ChooseApplication);
     }
 
     void aQuestionOffersYesAndNoWithNoAsTheDefault() {
@@ -102,6 +108,62 @@ private slots:
             QCOMPARE(Seen, Shown);
             QCOMPARE(Buttons, QMessageBox::Ok);
         }
+    }
+
+    // Runs first: the folder the dialogs start in is the session's.
+    void fileDialogsStartInTheFolderAFileWasLastChosenIn() {
+        const TWindowServices Services = DefaultWindowServices();
+        const auto StartsIn = [&Services](TFileDialog& Dialog, const QString& Choose = QString()) {
+            QString Folder;
+            WhenShown<QFileDialog>([&](QFileDialog* Shown) {
+                Folder = Shown->directory().absolutePath();
+                if (Choose.isEmpty()) return Shown->reject();
+                Shown->selectFile(Choose);
+                QMetaObject::invokeMethod(Shown, "accept");
+            });
+            Services.ExecuteDialog(nullptr, Dialog);
+            return Folder;
+        };
+        TFileDialog Open(TFileDialog::TKind::Open);
+        Open.Filter = "MP3(*.mp3)|*.mp3";
+        TFileDialog Save(TFileDialog::TKind::Save);
+        Save.Filter = "MP3(*.mp3)|*.mp3";
+
+        // At first the user's music folder, or home where there is none; not where the program was started.
+        const QString Music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+        const QString First = QDir(QFileInfo(Music).isDir() ? Music : QDir::homePath()).absolutePath();
+        QCOMPARE(StartsIn(Open), First);
+
+        // Once a file was chosen, both dialogs start in its folder; a name with a folder of its own keeps it.
+        QTemporaryDir Chosen, Other;
+        QVERIFY(Chosen.isValid() && Other.isValid());
+        QFile Song(Chosen.filePath("song.mp3"));
+        QVERIFY(Song.open(QIODevice::WriteOnly));
+        Song.close();
+        QCOMPARE(StartsIn(Open, Chosen.filePath("song.mp3")), First);
+        QCOMPARE(Open.FileName, Chosen.filePath("song.mp3"));
+        Open.FileName.clear();
+        QCOMPARE(StartsIn(Open), QDir(Chosen.path()).absolutePath());
+        Save.FileName = "piece.mp3";
+        QCOMPARE(StartsIn(Save), QDir(Chosen.path()).absolutePath());
+        Save.FileName = Other.filePath("piece.mp3");
+        QCOMPARE(StartsIn(Save), QDir(Other.path()).absolutePath());
+        QCOMPARE(Save.FileName, Other.filePath("piece.mp3"));
+    }
+
+    void qtSpeaksTheLanguageItIsGiven() {
+        const bool Installed = QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
+        if (!Installed) QSKIP("Qt's translations are not installed (Debian package qt6-translations-l10n)");
+        QVERIFY(SetToolkitLanguage("de"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Suchen in:"));
+        QVERIFY(SetToolkitLanguage("zh_CN"));
+        QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != QString("Look in:"));
+        // A language Qt has no translation for, and none at all, leave Qt's English.
+        QVERIFY(!SetToolkitLanguage("xx"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Look in:"));
+        QVERIFY(SetToolkitLanguage("fr"));
+        QVERIFY(!SetToolkitLanguage(""));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("Look in:"));
     }
 
     void fileDialogsTakeTheFilterAndAddTheDefaultExtension() {
