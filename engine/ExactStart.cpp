@@ -55,15 +55,21 @@ TPreroll FindPreroll(TFileStream& Source, int64_t AudioEnd, const TFrameTrail& T
     P.StartOffset = StartAt;
     if (StartAt < 0 || Start.Layer != 3 || Trail.Size() == 0) return P;
 
-    // The start frame reaches back for its main data; so does the frame
-    // before it, which must decode whole for the overlap.
-    const TFrameTrail::TTrailFrame& Before = Trail.Back(0);
-    const int ForStart = FramesHolding(Trail, 0, MainDataBegin(Source, StartAt, Start, HasCrc(Header)));
-    const int ForBefore = 1 + FramesHolding(Trail, 1, MainDataBegin(Source, Before.Offset, Before.Frame, Before.Crc));
+    // The start frame reaches back for its main data. So do the frames
+    // whose last granules must decode whole before it: the one it overlaps,
+    // and the one that overlaps that (the synthesis carries them over), the
+    // frame before in MPEG 1 (two granules a frame), two frames otherwise.
+    int Needed = FramesHolding(Trail, 0, MainDataBegin(Source, StartAt, Start, HasCrc(Header)));
+    const int Whole = std::min(Trail.Size(), Start.Version == 1.0 ? 1 : 2);
+    for (int Back = 0; Back < Whole; ++Back) {
+        const TFrameTrail::TTrailFrame& F = Trail.Back(Back);
+        Needed = std::max(Needed,
+                          Back + 1 + FramesHolding(Trail, Back + 1, MainDataBegin(Source, F.Offset, F.Frame, F.Crc)));
+    }
     Source.SetPosition(Was);
 
     const int Reach = (MaxLameSamples + DecoderDelaySamples) / Start.Samples;
-    P.Frames = std::min({std::max(ForStart, ForBefore), Reach, Trail.Size()});
+    P.Frames = std::min({Needed, Reach, Trail.Size()});
     const TFrameTrail::TTrailFrame& First = Trail.Back(P.Frames - 1);
     P.Offset = First.Offset;
     P.FromFirstFrame = First.Index == 0;

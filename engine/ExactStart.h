@@ -49,8 +49,8 @@ struct TPreroll {
 };
 
 // What a piece whose start frame is the next audio frame at Source's position
-// must hold in front of it: the frame before it (for the overlap) and the
-// frames that hold the main data of both, as far as the tag's delay can
-// reach. None for a stream that is not layer III, or at its first frame.
+// must hold in front of it: the frames before it that must decode whole (for
+// the overlap) and the frames that hold their main data and its own, as far
+// as the tag's delay can reach. None for a stream that is not layer III, or at its first frame.
 // Source's position is kept.
 TPreroll FindPreroll(TFileStream& Source, int64_t AudioEnd, const TFrameTrail& Trail);

@@ -147,12 +147,18 @@ std::vector<uint8_t> BuildInfoFrame(const TInfoFrameLayout& Layout, const TInfoF
     const uint64_t Total = uint64_t(Layout.Length) + Piece.AudioBytes;
     const bool SizeFits = Total <= std::numeric_limits<uint32_t>::max();
     PutBe32(P + 4, HasFrames | HasQuality | (SizeFits ? HasBytes | HasToc : 0));
-    PutBe32(P + 8, Piece.Frames);
-    PutBe32(P + 12, SizeFits ? uint32_t(Total) : 0);
-    if (SizeFits) std::copy(Piece.Toc.begin(), Piece.Toc.end(), P + 16);
-    PutBe32(P + 16 + TocEntries, Source.Quality.value_or(0));
+    P += 8;
+    PutBe32(P, Piece.Frames);
+    P += 4;
+    if (SizeFits) {
+        PutBe32(P, uint32_t(Total));
+        std::copy(Piece.Toc.begin(), Piece.Toc.end(), P + 4);
+        P += 4 + TocEntries;
+    }
+    PutBe32(P, Source.Quality.value_or(0));
+    P += 4;
 
-    uint8_t* Lame = P + XingFieldsBytes;
+    uint8_t* Lame = P;
     if (Source.Lame) {
         std::copy(Source.Lame->Bytes.begin(), Source.Lame->Bytes.end(), Lame);
     } else {

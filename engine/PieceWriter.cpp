@@ -9,6 +9,9 @@ namespace {
 // The longest frame there is: MPEG 2.5 layer II at 160 kbit/s and 8 kHz, padded.
 constexpr int LongestFrameBytes = 2881;
 
+// Far below any frame's duration, far above the rounding of a sum of them.
+constexpr double RoundingMs = 1e-6;
+
 }  // namespace
 
 void TTocSampler::Frame(double StartMs, uint64_t Offset) {
@@ -31,7 +34,9 @@ std::array<uint8_t, TocEntries> TTocSampler::Toc(double TotalMs, uint64_t InfoBy
     const TPoint* Begin = FPoints.data();
     const TPoint* End = Begin + FCount;
     for (int I = 0; I < TocEntries; ++I) {
-        const double Ms = TotalMs * I / TocEntries;
+        // A frame that starts at the moment plays then, sums of durations
+        // that differ in their last digits or not.
+        const double Ms = TotalMs * I / TocEntries + RoundingMs;
         // The last point at or before the moment; the frame playing then lies
         // between it and the next one, where it is taken in proportion.
         const TPoint* Next = std::upper_bound(Begin, End, Ms, [](double M, const TPoint& P) { return M < P.Ms; });

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "engine/VekMp3.h"
+#include "tests/engine/ExpectedCut.h"
 #include "tests/engine/Mpg123Decode.h"
 #include "tests/support/FrameBuilder.h"
 #include "tests/support/TestFiles.h"
@@ -66,39 +67,6 @@ int64_t AudioLengthMs(const TWalk& W) {
     for (const auto& F : W.Frames)
         if (!F.Information) Ms += F.Ms();
     return int64_t(std::trunc(Ms));
-}
-
-// What a cut must hold: the audio frames from the first one that starts at or
-// after StartMs until their durations reach EndMs - StartMs.
-struct TExpectedCut {
-    Bytes Data;
-    int Frames = 0;
-    bool MixedBitRates = false;
-    int64_t Samples = 0;
-    int64_t DurationMs = 0;
-};
-
-TExpectedCut ExpectedCut(const Bytes& Source, const TWalk& W, int32_t StartMs, int32_t EndMs) {
-    size_t I = 0;
-    double Elapsed = 0;
-    while (StartMs > 0 && I < W.Frames.size() && Elapsed < StartMs) {
-        if (!W.Frames[I].Information) Elapsed += W.Frames[I].Ms();
-        ++I;
-    }
-    TExpectedCut Cut;
-    double Written = 0;
-    const double Span = double(int64_t(EndMs) - StartMs);
-    for (; I < W.Frames.size() && Written < Span; ++I) {
-        const TWalkedFrame& F = W.Frames[I];
-        if (F.Information) continue;
-        Cut.Data += Source.substr(size_t(F.Offset), size_t(F.Length));
-        if (Cut.Frames > 0 && F.BitRateKbps != W.Frames[I - 1].BitRateKbps) Cut.MixedBitRates = true;
-        Cut.Frames += 1;
-        Cut.Samples += F.Samples;
-        Written += F.Ms();
-    }
-    Cut.DurationMs = int64_t(std::trunc(Written));
-    return Cut;
 }
 
 class RealFile : public testing::TestWithParam<TFixtureCase> {
