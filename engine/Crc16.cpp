@@ -30,78 +30,70 @@ constexpr std::array<uint16_t, 256> Table = MakeTable();
 // highest term, is worth L * x^D against data D bits further on, and L * x^D
 // is congruent (mod the CRC polynomial) to two carry-less products of its
 // 64-bit halves with constants. Multiplying bit-reversed operands yields
-// the product shifted by one place, so the constants are x^(n-1) mod P.
-uint64_t FoldConstant(int Power) {
+// the product shifted by one place, so the constants are x^(n-1) mod P,
+// bit-reversed into 64 bits.
+constexpr uint64_t FoldConstant(int Power) {
     constexpr uint32_t Polynomial = 0x18005;  // x^16 + x^15 + x^2 + 1
     uint32_t R = 1;
     for (int I = 0; I < Power - 1; ++I) {
         R <<= 1;
         if (R & 0x10000) R ^= Polynomial;
     }
-    // Reversed into 64 bits: the term x^d goes to bit 63 - d.
     uint64_t Reversed = 0;
     for (int D = 0; D < 16; ++D)
         if (R & (1u << D)) Reversed |= uint64_t(1) << (63 - D);
     return Reversed;
 }
 
-struct TFoldConstants {
-    // Low half: the lane's first 64 bits, worth x^(D+64); high half: x^D.
-    uint64_t Over512[2];
-    uint64_t Over128[2];
+// Each lane folds over the four lanes' 512 bits: its first 64 bits are
+// worth x^(512+64), its last x^512.
+constexpr uint64_t Over512[2] = {FoldConstant(512 + 64), FoldConstant(512)};
+
+#define SEGMORA_FOLD_TARGET __attribute__((target("pclmul,avx")))
+
+struct TLanes {
+    __m128i L0, L1, L2, L3;
 };
 
-const TFoldConstants& Constants() {
-    static const TFoldConstants C{{FoldConstant(512 + 64), FoldConstant(512)},
-                                  {FoldConstant(128 + 64), FoldConstant(128)}};
-    return C;
+SEGMORA_FOLD_TARGET inline __m128i Fold(__m128i Lane, __m128i K, const uint8_t* Next) {
+    const __m128i Folded = _mm_xor_si128(_mm_clmulepi64_si128(Lane, K, 0x00), _mm_clmulepi64_si128(Lane, K, 0x11));
+    return _mm_xor_si128(Folded, _mm_loadu_si128(reinterpret_cast<const __m128i*>(Next)));
 }
 
-__attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i Lane, __m128i K) {
-    return _mm_xor_si128(_mm_clmulepi64_si128(Lane, K, 0x00), _mm_clmulepi64_si128(Lane, K, 0x11));
+SEGMORA_FOLD_TARGET inline void FoldBlock(TLanes& L, __m128i K, const uint8_t* P) {
+    L.L0 = Fold(L.L0, K, P), L.L1 = Fold(L.L1, K, P + 16), L.L2 = Fold(L.L2, K, P + 32), L.L3 = Fold(L.L3, K, P + 48);
 }
 
-__attribute__((target("pclmul,sse2"))) void FoldBlocks(uint8_t Lanes[64], bool Started, const uint8_t* Data,
-                                                       size_t Blocks) {
-    const TFoldConstants& C = Constants();
-    const __m128i K = _mm_loadu_si128(reinterpret_cast<const __m128i*>(C.Over512));
-    __m128i L0, L1, L2, L3;
-    auto In = [&Data](size_t At) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Data + At)); };
-    if (Started) {
-        L0 = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes));
-        L1 = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes + 16));
-        L2 = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes + 32));
-        L3 = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes + 48));
-    } else {
-        L0 = In(0), L1 = In(16), L2 = In(32), L3 = In(48);
-        Data += 64;
-        --Blocks;
+// Adds Count bytes to the lanes (aligned, 64 bytes) and the pending bytes
+// of a stream, in one go, the lanes held in registers. Lanes of zeros stand
+// for nothing, so the first block folds into them like any other.
+SEGMORA_FOLD_TARGET void FoldRun(uint8_t* Lanes, uint8_t* Pending, size_t& PendingCount, const uint8_t* Data,
+                                 size_t Count) {
+    constexpr size_t B = TCrc16Stream::BlockBytes;
+    if (PendingCount + Count < B) {
+        std::memcpy(Pending + PendingCount, Data, Count);
+        PendingCount += Count;
+        return;
     }
-    for (; Blocks > 0; --Blocks, Data += 64) {
-        L0 = _mm_xor_si128(Fold(L0, K), In(0));
-        L1 = _mm_xor_si128(Fold(L1, K), In(16));
-        L2 = _mm_xor_si128(Fold(L2, K), In(32));
-        L3 = _mm_xor_si128(Fold(L3, K), In(48));
+    const __m128i K = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Over512));
+    auto* Stored = reinterpret_cast<__m128i*>(Lanes);
+    TLanes L{_mm_load_si128(Stored), _mm_load_si128(Stored + 1), _mm_load_si128(Stored + 2),
+             _mm_load_si128(Stored + 3)};
+    if (PendingCount > 0) {
+        const size_t Take = B - PendingCount;
+        std::memcpy(Pending + PendingCount, Data, Take);
+        FoldBlock(L, K, Pending);
+        Data += Take;
+        Count -= Take;
     }
-    _mm_store_si128(reinterpret_cast<__m128i*>(Lanes), L0);
-    _mm_store_si128(reinterpret_cast<__m128i*>(Lanes + 16), L1);
-    _mm_store_si128(reinterpret_cast<__m128i*>(Lanes + 32), L2);
-    _mm_store_si128(reinterpret_cast<__m128i*>(Lanes + 48), L3);
+    for (; Count >= B; Data += B, Count -= B) FoldBlock(L, K, Data);
+    std::memcpy(Pending, Data, Count);
+    PendingCount = Count;
+    _mm_store_si128(Stored, L.L0), _mm_store_si128(Stored + 1, L.L1);
+    _mm_store_si128(Stored + 2, L.L2), _mm_store_si128(Stored + 3, L.L3);
 }
 
-// The four lanes folded into one, which stands for them in the CRC.
-__attribute__((target("pclmul,sse2"))) void FoldLanes(const uint8_t Lanes[64], uint8_t Out[16]) {
-    const __m128i K = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Constants().Over128));
-    __m128i X = _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes));
-    for (int I = 1; I < 4; ++I)
-        X = _mm_xor_si128(Fold(X, K), _mm_load_si128(reinterpret_cast<const __m128i*>(Lanes + 16 * I)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out), X);
-}
-
-bool CanFold() {
-    static const bool Can = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
-    return Can;
-}
+bool CanFold() { return __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("avx"); }
 
 #endif
 
@@ -118,46 +110,17 @@ TCrc16Stream::TCrc16Stream() {
 #endif
 }
 
-void TCrc16Stream::AddBlocks(const uint8_t* Data, size_t Blocks) {
-#ifdef SEGMORA_CRC_FOLDING
-    FoldBlocks(FLanes, FStarted, Data, Blocks);
-    FStarted = true;
-#else
-    (void)Data;
-    (void)Blocks;
-#endif
-}
-
 void TCrc16Stream::Add(const uint8_t* Data, size_t Count) {
-    if (!FFolding) {
-        FTableCrc = Crc16(Data, Count, FTableCrc);
-        return;
-    }
-    if (FPendingCount > 0) {
-        const size_t Take = std::min(Count, BlockBytes - FPendingCount);
-        std::memcpy(FPending + FPendingCount, Data, Take);
-        FPendingCount += Take;
-        Data += Take;
-        Count -= Take;
-        if (FPendingCount < BlockBytes) return;
-        AddBlocks(FPending, 1);
-        FPendingCount = 0;
-    }
-    const size_t Blocks = Count / BlockBytes;
-    if (Blocks > 0) AddBlocks(Data, Blocks);
-    FPendingCount = Count - Blocks * BlockBytes;
-    std::memcpy(FPending, Data + Blocks * BlockBytes, FPendingCount);
+#ifdef SEGMORA_CRC_FOLDING
+    if (FFolding) return FoldRun(FLanes, FPending, FPendingCount, Data, Count);
+#endif
+    FTableCrc = Crc16(Data, Count, FTableCrc);
 }
 
 uint16_t TCrc16Stream::Value() const {
     if (!FFolding) return FTableCrc;
-    uint16_t Crc = 0;
-#ifdef SEGMORA_CRC_FOLDING
-    if (FStarted) {
-        uint8_t Folded[16];
-        FoldLanes(FLanes, Folded);
-        Crc = Crc16(Folded, sizeof Folded);
-    }
-#endif
-    return Crc16(FPending, FPendingCount, Crc);
+    // The lanes are worth the blocks they stand for: their bytes, then the
+    // pending ones, give the CRC. (Zeros in front of a CRC that starts from
+    // 0 change nothing.)
+    return Crc16(FPending, FPendingCount, Crc16(FLanes, BlockBytes));
 }

@@ -19,12 +19,12 @@ public:
     // The CRC of everything added so far.
     uint16_t Value() const;
 
-private:
     static constexpr size_t BlockBytes = 64;
-    void AddBlocks(const uint8_t* Data, size_t Blocks);
 
+private:
     bool FFolding = false;  // the carry-less path is used
-    bool FStarted = false;  // FLanes hold the blocks added so far
+    // Four 16-byte lanes that stand for the whole blocks added so far: the
+    // CRC of their bytes is the CRC of those blocks.
     alignas(16) uint8_t FLanes[BlockBytes] = {};
     uint8_t FPending[BlockBytes] = {};  // bytes not yet a whole block
     size_t FPendingCount = 0;

@@ -50,6 +50,23 @@ void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double&
     FrameMs = Audio ? Frame.DurationMs : 0.0;
 }
 
+// One step of a copy; the loops of the copy run it inline.
+inline int64_t CopyStep(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes,
+                        double& FrameMs, TCopyWatcher* Watcher) {
+    const int64_t Start = Source.Position();
+    TFrameHeader Frame;
+    uint8_t Head[InfoHeadBytes];
+    Measure(StepOver(Source, AudioEnd, Frame, Head), Frame, FrameBytes, FrameMs);
+    if (FrameBytes > 0 && Target) {
+        if (Watcher) Watcher->FrameAhead(Frame, Head);
+        const int64_t After = Source.Position();
+        Source.SetPosition(Start);
+        Target->CopyFrom(Source, FrameBytes, Watcher);
+        Source.SetPosition(After);
+    }
+    return Source.Position();
+}
+
 }  // namespace
 
 int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count) {
@@ -82,18 +99,7 @@ int64_t SkipZeroBytes(TFileStream& Stream, int32_t& Count) {
 
 int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs,
                   TCopyWatcher* Watcher) {
-    const int64_t Start = Source.Position();
-    TFrameHeader Frame;
-    uint8_t Head[InfoHeadBytes];
-    Measure(StepOver(Source, AudioEnd, Frame, Head), Frame, FrameBytes, FrameMs);
-    if (FrameBytes > 0 && Target) {
-        if (Watcher) Watcher->FrameAhead(Frame, Head);
-        const int64_t After = Source.Position();
-        Source.SetPosition(Start);
-        Target->CopyFrom(Source, FrameBytes, Watcher);
-        Source.SetPosition(After);
-    }
-    return Source.Position();
+    return CopyStep(Source, Target, AudioEnd, FrameBytes, FrameMs, Watcher);
 }
 
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs) {
@@ -126,7 +132,7 @@ TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, i
     int32_t FrameBytes = 0;
     double FrameMs = 0.0;
     while (Source.Position() < AudioEnd - FrameHeaderBytes && double(SpanMs) > Elapsed) {
-        Position = CopyFrame(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
+        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
         Bytes += FrameBytes;
         Elapsed += FrameMs;
     }
@@ -140,7 +146,7 @@ TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEn
     int32_t FrameBytes = 0;
     double FrameMs = 0.0;
     while (Source.Position() < std::min(StopAt, AudioEnd - FrameHeaderBytes)) {
-        Position = CopyFrame(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
+        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
         Bytes += FrameBytes;
         Elapsed += FrameMs;
     }

@@ -14,17 +14,15 @@ constexpr double RoundingMs = 1e-6;
 
 }  // namespace
 
-void TTocSampler::Frame(double StartMs, uint64_t Offset) {
-    if ((FSeen & (FStep - 1)) == 0) {
-        if (FCount == Capacity) {
-            for (size_t I = 0; I < Capacity / 2; ++I) FPoints[I] = FPoints[2 * I];
-            FCount = Capacity / 2;
-            FStep *= 2;
-        }
-        // A full record ends one Step short of a multiple of the doubled Step.
-        if ((FSeen & (FStep - 1)) == 0) FPoints[FCount++] = {StartMs, Offset};
+void TTocSampler::Keep(double StartMs, uint64_t Offset) {
+    if (FCount == Capacity) {
+        for (size_t I = 0; I < Capacity / 2; ++I) FPoints[I] = FPoints[2 * I];
+        FCount = Capacity / 2;
+        FStep *= 2;
     }
-    ++FSeen;
+    // A full record ends one Step short of a multiple of the doubled Step:
+    // this frame (counted already) is kept when it is such a multiple.
+    if (((FSeen - 1) & (FStep - 1)) == 0) FPoints[FCount++] = {StartMs, Offset};
 }
 
 std::array<uint8_t, TocEntries> TTocSampler::Toc(double TotalMs, uint64_t InfoBytes, uint64_t AudioBytes) const {
@@ -80,7 +78,7 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
 }
 
 void TPieceWriter::Seen(const char* Data, int64_t Count) {
-    FCrc.Add(reinterpret_cast<const uint8_t*>(Data), size_t(Count));
+    if (FAllowed) FCrc.Add(reinterpret_cast<const uint8_t*>(Data), size_t(Count));
 }
 
 void TPieceWriter::Reserve() {

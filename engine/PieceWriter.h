@@ -18,7 +18,9 @@
 // whenever the record is full.
 class TTocSampler {
 public:
-    void Frame(double StartMs, uint64_t Offset);
+    void Frame(double StartMs, uint64_t Offset) {
+        if ((FSeen++ & (FStep - 1)) == 0) Keep(StartMs, Offset);
+    }
     // The seek table of a piece of TotalMs whose audio (AudioBytes) follows
     // InfoBytes of information frame: for each percent of the time, the
     // position of the frame playing then, in 256ths of the whole.
@@ -27,6 +29,8 @@ public:
     static constexpr size_t Capacity = 512;
 
 private:
+    void Keep(double StartMs, uint64_t Offset);
+
     struct TPoint {
         double Ms;
         uint64_t Offset;
