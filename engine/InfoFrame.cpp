@@ -118,21 +118,26 @@ bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayo
     TFrameHeader First;
     if (!DecodeFrameHeader(FirstHeader, First)) return false;
     const int Needed = SideInfoEnd(First) + RecordBytes;
-    // Rising bit rates: the first frame long enough is the smallest.
-    for (int Index = 1; Index <= 14; ++Index) {
-        uint8_t H[FrameHeaderBytes] = {
+    auto Fits = [&](int Index) {
+        const uint8_t H[FrameHeaderBytes] = {
             FrameSyncByte,
             static_cast<uint8_t>(FirstHeader[1] | 0x01),                 // no CRC
             static_cast<uint8_t>(Index << 4 | (FirstHeader[2] & 0x0C)),  // sample rate, no padding
             static_cast<uint8_t>(FirstHeader[3] & 0xCF),                 // channel mode, no mode extension
         };
         TFrameHeader Frame;
-        if (!DecodeFrameHeader(H, Frame) || Frame.Length < Needed) continue;
+        if (!DecodeFrameHeader(H, Frame) || Frame.Length < Needed) return false;
         std::copy(H, H + FrameHeaderBytes, Layout.Header);
         Layout.Length = Frame.Length;
         Layout.RecordOffset = SideInfoEnd(Frame);
         return true;
-    }
+    };
+    // The first frame's own bit rate, as encoders do: the piece's first
+    // header still tells the bit rate of a constant-rate piece. Else the
+    // smallest that holds the record (the rates rise with the index).
+    if (Fits(FirstHeader[2] >> 4)) return true;
+    for (int Index = 1; Index <= 14; ++Index)
+        if (Fits(Index)) return true;
     return false;
 }
 

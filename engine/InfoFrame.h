@@ -95,7 +95,8 @@ struct TPieceFacts {
 
 // The shape of a fresh information frame for a piece whose first audio frame
 // begins with FirstHeader: that frame's version, layer, sample rate and
-// channel mode, no CRC, and the smallest bit rate whose frame holds the record.
+// channel mode, no CRC, and its bit rate when its frame holds the record,
+// else the smallest bit rate whose frame does.
 struct TInfoFrameLayout {
     uint8_t Header[FrameHeaderBytes] = {};
     int Length = 0;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "engine/VekMp3.h"
 #include "tests/engine/ExpectedCut.h"
@@ -159,6 +160,13 @@ TEST_P(RealFile, SavingEverythingLastsTheLength) {
     TVekMP3 Piece(Out);
     EXPECT_TRUE(Piece.DataInfo.Valid);
     EXPECT_EQ(Piece.DataInfo.Vbr, GetParam().Vbr);
+    // The first header of a constant-rate piece tells its bit rate.
+    std::set<int> Rates;
+    for (const auto& F : Walk.Frames)
+        if (!F.Information) Rates.insert(F.BitRateKbps);
+    if (Rates.size() == 1) {
+        EXPECT_EQ(Piece.DataInfo.BitRate, *Rates.begin());
+    }
     EXPECT_EQ(Piece.DataInfo.Id3v1Size, 128);
     EXPECT_EQ(Piece.DataInfo.LengthMs, DurationMs);
     const TDecodeResult R = DecodeWithMpg123(Out);
