@@ -153,15 +153,21 @@ TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEn
     return {Position, Bytes, Elapsed};
 }
 
-int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes]) {
+int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+                       int64_t LookAhead) {
     const int64_t Was = Stream.Position();
-    int64_t Found = -1;
+    const int64_t Until = Was + LookAhead;
+    int64_t Found = NoMoreAudio;
     uint8_t Head[InfoHeadBytes];
-    while (Found < 0 && Stream.Position() < AudioEnd - FrameHeaderBytes) {
+    while (Found == NoMoreAudio && Stream.Position() < AudioEnd - FrameHeaderBytes) {
         const int64_t Start = Stream.Position();
-        if (StepOver(Stream, AudioEnd, Frame, Head) == TStep::Frame) Found = Start;
+        if (Start >= Until) {
+            Found = NotSeen;
+        } else if (StepOver(Stream, AudioEnd, Frame, Head) == TStep::Frame) {
+            Found = Start;
+            std::copy(Head, Head + FrameHeaderBytes, Header);
+        }
     }
-    if (Found >= 0) std::copy(Head, Head + FrameHeaderBytes, Header);
     Stream.SetPosition(Was);
     return Found;
 }

@@ -68,9 +68,13 @@ TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEn
                        TCopyWatcher* Watcher = nullptr);
 
 // The offset of the next audio frame at or after the stream's position, as
-// the walk would take it, or -1 when no more audio comes before AudioEnd.
-// Frame and Header describe it. The stream's position is kept.
-int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes]);
+// the walk would take it, looking at most LookAhead bytes on; NoMoreAudio
+// when the audio ends first, NotSeen when the look-ahead does. Frame and
+// Header describe it. The stream's position is kept.
+constexpr int64_t NoMoreAudio = -1, NotSeen = -2;
+constexpr int64_t NextFrameLookAhead = 64 * 1024;
+int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+                       int64_t LookAhead = NextFrameLookAhead);
 
 // Walks the audio of an analysed file exactly as a cut of the whole file
 // steps through it, calling Visit (when given) with the offset and header of

@@ -195,7 +195,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     const int SourcePadding = SourceInfo.Lame ? SourceInfo.Lame->Padding : 0;
     TFrameHeader Next;
     uint8_t NextHeader[FrameHeaderBytes];
-    const bool EndsAtLast = NextAudioFrame(*Source, AudioEnd, Next, NextHeader) < 0;
+    const bool EndsAtLast = NextAudioFrame(*Source, AudioEnd, Next, NextHeader) == NoMoreAudio;
     int Delay = SkippedBytes == 0 ? SourceDelay : 0;
     if (Preroll.Frames > 0) Delay = std::max(Preroll.DelaySamples, Preroll.FromFirstFrame ? SourceDelay : 0);
     Writer.Finish(Delay, EndsAtLast ? SourcePadding : 0);

@@ -97,4 +97,23 @@ TEST_F(PieceWriterTest, EmptyPieceGetsNoInformationFrame) {
     EXPECT_EQ(Save(5000, 6000, {}, true).size(), 128u);
 }
 
+// The encoder's padding belongs to a piece that ends with the source's last
+// frame. Bytes that are no audio may follow it; the look for more audio
+// behind a piece stops after 64 KiB of them, and the piece keeps no padding.
+TEST_F(PieceWriterTest, PaddingWhenNoAudioFollowsThePiece) {
+    const Bytes Source = TestFiles::ReadAll(TestFiles::Fixture("cbr128.mp3"));
+    for (const auto& [Junk, Padding] : {std::pair<size_t, int>{0, 756}, {1000, 756}, {100000, 0}}) {
+        SCOPED_TRACE(testing::Message() << Junk << " bytes of junk");
+        Load(Source + Bytes(Junk, 'x'));
+        const int32_t End = int32_t(Engine.DataInfo.LengthMs);
+        for (const int32_t EndMs : {End, INT32_MAX}) {
+            const Bytes Piece = Save(End / 2, EndMs);
+            const TInfoFrame R = ParseInfoFrame(U8(Piece), LeadingInformationFrame(Piece));
+            ASSERT_TRUE(R.Lame);
+            // A piece that runs to the end of the audio has met no more of it.
+            EXPECT_EQ(R.Lame->Padding, EndMs == INT32_MAX ? 756 : Padding);
+        }
+    }
+}
+
 }  // namespace
