@@ -136,6 +136,26 @@ TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     }
     return TSaveFailure::TargetNotCreated;
 }
+
+// The samples a piece's LAME tag has gapless decoders drop at its start and
+// at its end.
+struct TTrim {
+    int Delay = 0, Padding = 0;
+};
+
+// The encoder's delay and padding belong to the source's first and last
+// frames: a piece keeps them only where it has those frames. An exact start
+// has decoders drop the frames in front of it instead (never less than the
+// encoder's delay, when those are the source's first frames).
+TTrim PieceTrim(const TInfoFrame& Source, bool StartsAtFirst, const TPreroll& Preroll, bool EndsAtLast) {
+    const int SourceDelay = Source.Lame ? Source.Lame->Delay : 0;
+    TTrim T;
+    T.Delay = StartsAtFirst ? SourceDelay : 0;
+    if (Preroll.Frames > 0) T.Delay = std::max(Preroll.DelaySamples, Preroll.FromFirstFrame ? SourceDelay : 0);
+    T.Padding = EndsAtLast && Source.Lame ? Source.Lame->Padding : 0;
+    return T;
+}
+
 }  // namespace
 
 bool TVekMP3::SaveFailed(TSaveFailure Why) {
@@ -188,17 +208,11 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
     const TStepRun Copied = CopyAudio(*Source, Output.Stream(), AudioEnd, Span, &Writer);
 
-    // The encoder's delay and padding belong to the source's first and last
-    // frames: a piece keeps them only where it has those frames. An exact
-    // start has decoders drop the frames in front of it instead.
-    const int SourceDelay = SourceInfo.Lame ? SourceInfo.Lame->Delay : 0;
-    const int SourcePadding = SourceInfo.Lame ? SourceInfo.Lame->Padding : 0;
     TFrameHeader Next;
     uint8_t NextHeader[FrameHeaderBytes];
     const bool EndsAtLast = NextAudioFrame(*Source, AudioEnd, Next, NextHeader) == NoMoreAudio;
-    int Delay = SkippedBytes == 0 ? SourceDelay : 0;
-    if (Preroll.Frames > 0) Delay = std::max(Preroll.DelaySamples, Preroll.FromFirstFrame ? SourceDelay : 0);
-    Writer.Finish(Delay, EndsAtLast ? SourcePadding : 0);
+    const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
+    Writer.Finish(Trim.Delay, Trim.Padding);
 
     if (BytesAre(reinterpret_cast<const uint8_t*>(Id3Tag.Header), Id3v1Marker)) WriteTag(Output.Stream(), Id3Tag);
 
