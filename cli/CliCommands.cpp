@@ -234,8 +234,11 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
     int64_t ByteCount = 0, DurationMs = 0;
     try {
         AnalyseForCut(Engine, Options.Source);
+        TSaveOptions Save;
+        Save.InfoFrame = !Options.NoInfoFrame;
+        Save.Exact = Options.Exact;
         Result = Engine.SaveSegment(static_cast<int32_t>(StartMs), static_cast<int32_t>(EndMs), Options.Target,
-                                    TagFromOptions(Options, Genre, CodePage), ByteCount, DurationMs);
+                                    TagFromOptions(Options, Genre, CodePage), ByteCount, DurationMs, Save);
     } catch (const std::exception& E) {
         Err << "segmora-cli: " << E.what() << "\n";
         return ExitError;

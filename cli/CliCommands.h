@@ -27,6 +27,8 @@ struct TCutOptions {
     bool Json = false;
     bool Tag = false;
     TTagOptions TagFields;
+    bool NoInfoFrame = false;
+    bool Exact = false;
 };
 
 struct TPlayOptions {

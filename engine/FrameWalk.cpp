@@ -3,49 +3,24 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/InfoFrame.h"
 #include "engine/Tags.h"
 
 namespace {
 
-// Encoders put their information record ("Xing" or "Info") where the side
-// information of a normal frame would start, which depends on the version and
-// the channel count; "VBRI" stands at a fixed offset.
-constexpr int SideInfoEndMpeg1Stereo = 36, SideInfoEndMpeg1Mono = 21;
-constexpr int SideInfoEndMpeg2Stereo = 21, SideInfoEndMpeg2Mono = 13;
-constexpr int VbriOffset = 36;
-constexpr int MarkerBytes = 4;
-// The head of a frame that holds every marker looked for.
-constexpr int FrameHeadBytes = std::max(SideInfoEndMpeg1Stereo, VbriOffset) + MarkerBytes;
-
-int InformationOffset(const TFrameHeader& Frame) {
-    if (Frame.Version == 1.0) return Frame.Mono ? SideInfoEndMpeg1Mono : SideInfoEndMpeg1Stereo;
-    return Frame.Mono ? SideInfoEndMpeg2Mono : SideInfoEndMpeg2Stereo;
-}
-
-// The first bytes of the frame (header included) are in Head; fewer at the
-// end of the file. A marker counts only inside the frame itself: bytes beyond
-// a short frame belong to the next one.
-bool IsInformationFrame(const TFrameHeader& Frame, const uint8_t Head[FrameHeadBytes]) {
-    const int Offset = InformationOffset(Frame);
-    if (Offset + MarkerBytes <= Frame.Length && (BytesAre(Head + Offset, "Xing") || BytesAre(Head + Offset, "Info")))
-        return true;
-    return VbriOffset + MarkerBytes <= Frame.Length && BytesAre(Head + VbriOffset, "VBRI");
-}
-
 // Reads the head of a frame from the stream's position; unread bytes stay
 // zero. Leaves the stream just after what was read and returns how much that was.
-int64_t ReadFrameHead(TFileStream& Stream, uint8_t Head[FrameHeadBytes]) {
-    std::memset(Head, 0, FrameHeadBytes);
-    return Stream.Read(Head, FrameHeadBytes);
+int64_t ReadFrameHead(TFileStream& Stream, uint8_t Head[InfoHeadBytes]) {
+    std::memset(Head, 0, InfoHeadBytes);
+    return Stream.Read(Head, InfoHeadBytes);
 }
 
 // The step shared by the copy, the skip and the length walk. Leaves Stream at
 // the start of what follows and tells the caller what was found.
 enum class TStep { Frame, Information, Other };
 
-TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame) {
+TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Head[InfoHeadBytes]) {
     const int64_t Start = Stream.Position();
-    uint8_t Head[FrameHeadBytes];
     const int64_t Got = ReadFrameHead(Stream, Head);
     if (Got >= FrameHeaderBytes && DecodeFrameHeader(Head, Frame)) {
         if (Start + Frame.Length > AudioEnd) {
@@ -77,6 +52,23 @@ void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double&
     const bool Audio = Step == TStep::Frame;
     FrameBytes = Audio ? Frame.Length : 0;
     FrameMs = Audio ? Frame.DurationMs : 0.0;
+}
+
+// One step of a copy; the loops of the copy run it inline.
+inline int64_t CopyStep(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes,
+                        double& FrameMs, TCopyWatcher* Watcher) {
+    const int64_t Start = Source.Position();
+    TFrameHeader Frame;
+    uint8_t Head[InfoHeadBytes];
+    Measure(StepOver(Source, AudioEnd, Frame, Head), Frame, FrameBytes, FrameMs);
+    if (FrameBytes > 0 && Target) {
+        if (Watcher) Watcher->FrameAhead(Frame, Head);
+        const int64_t After = Source.Position();
+        Source.SetPosition(Start);
+        Target->CopyFrom(Source, FrameBytes, Watcher);
+        Source.SetPosition(After);
+    }
+    return Source.Position();
 }
 
 }  // namespace
@@ -113,49 +105,79 @@ int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count) {
     return Result;
 }
 
-int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs) {
-    const int64_t Start = Source.Position();
-    TFrameHeader Frame;
-    Measure(StepOver(Source, AudioEnd, Frame), Frame, FrameBytes, FrameMs);
-    if (FrameBytes > 0 && Target) {
-        const int64_t After = Source.Position();
-        Source.SetPosition(Start);
-        Target->CopyFrom(Source, FrameBytes);
-        Source.SetPosition(After);
-    }
-    return Source.Position();
+int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs,
+                  TCopyWatcher* Watcher) {
+    return CopyStep(Source, Target, AudioEnd, FrameBytes, FrameMs, Watcher);
 }
 
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs) {
     TFrameHeader Frame;
-    Measure(StepOver(Stream, Stream.Size(), Frame), Frame, FrameBytes, FrameMs);
+    uint8_t Head[InfoHeadBytes];
+    Measure(StepOver(Stream, Stream.Size(), Frame, Head), Frame, FrameBytes, FrameMs);
     return Stream.Position();
 }
 
-TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs) {
+TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs, TSkipWatcher* Watcher) {
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
-    int32_t FrameBytes = 0;
-    double FrameMs = 0.0;
+    TFrameHeader Frame;
+    uint8_t Head[InfoHeadBytes];
     while (Stream.Position() < Stream.Size() - FrameHeaderBytes && double(TargetMs) > Elapsed) {
-        Position = SkipFrame(Stream, FrameBytes, FrameMs);
-        Bytes += FrameBytes;
-        Elapsed += FrameMs;
+        const int64_t Start = Stream.Position();
+        const TStep Step = StepOver(Stream, Stream.Size(), Frame, Head);
+        Position = Stream.Position();
+        if (Step != TStep::Frame) continue;
+        if (Watcher) Watcher->FramePassed(Start, Frame, Head);
+        Bytes += Frame.Length;
+        Elapsed += Frame.DurationMs;
     }
     return {Position, Bytes, Elapsed};
 }
 
-TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs) {
+TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs, TCopyWatcher* Watcher) {
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
     int32_t FrameBytes = 0;
     double FrameMs = 0.0;
     while (Source.Position() < AudioEnd - FrameHeaderBytes && double(SpanMs) > Elapsed) {
-        Position = CopyFrame(Source, &Target, AudioEnd, FrameBytes, FrameMs);
+        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
         Bytes += FrameBytes;
         Elapsed += FrameMs;
     }
     return {Position, Bytes, Elapsed};
+}
+
+TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
+                       TCopyWatcher* Watcher) {
+    int64_t Position = 0, Bytes = 0;
+    double Elapsed = 0.0;
+    int32_t FrameBytes = 0;
+    double FrameMs = 0.0;
+    while (Source.Position() < std::min(StopAt, AudioEnd - FrameHeaderBytes)) {
+        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
+        Bytes += FrameBytes;
+        Elapsed += FrameMs;
+    }
+    return {Position, Bytes, Elapsed};
+}
+
+int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+                       int64_t LookAhead) {
+    const int64_t Was = Stream.Position();
+    const int64_t Until = Was + LookAhead;
+    int64_t Found = NoMoreAudio;
+    uint8_t Head[InfoHeadBytes];
+    while (Found == NoMoreAudio && Stream.Position() < AudioEnd - FrameHeaderBytes) {
+        const int64_t Start = Stream.Position();
+        if (Start >= Until) {
+            Found = NotSeen;
+        } else if (StepOver(Stream, AudioEnd, Frame, Head) == TStep::Frame) {
+            Found = Start;
+            std::copy(Head, Head + FrameHeaderBytes, Header);
+        }
+    }
+    Stream.SetPosition(Was);
+    return Found;
 }
 
 double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFrameVisitor& Visit) {
@@ -165,7 +187,8 @@ double WalkAudioFrames(TFileStream& Source, const TMp3DataInfo& Info, const TFra
     while (Source.Position() < AudioEnd - FrameHeaderBytes) {
         const int64_t Start = Source.Position();
         TFrameHeader Frame;
-        if (StepOver(Source, AudioEnd, Frame) != TStep::Frame) continue;
+        uint8_t Head[InfoHeadBytes];
+        if (StepOver(Source, AudioEnd, Frame, Head) != TStep::Frame) continue;
         if (Visit) Visit(Start, Frame);
         Elapsed += Frame.DurationMs;
     }

@@ -16,13 +16,33 @@
 // after a tag may exceed 2 GiB).
 int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count);
 
+// Told about the audio frames a copy takes: each one before its bytes reach
+// the target, then those bytes as they pass.
+class TCopyWatcher : public TBytesObserver {
+public:
+    virtual void FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) = 0;
+
+protected:
+    ~TCopyWatcher() = default;
+};
+
+// Told about each audio frame a skip passes, with the offset it starts at.
+class TSkipWatcher {
+public:
+    virtual void FramePassed(int64_t Offset, const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) = 0;
+
+protected:
+    ~TSkipWatcher() = default;
+};
+
 // One step of the walk over the audio: a frame (written to Target when one is
 // given), an ID3v2 tag stepped over, or four stray bytes dropped. Information
 // frames count nothing and are not written. A frame that runs past AudioEnd is
 // not taken: the source is left at its end so the walk stops. FrameBytes and
 // FrameMs are the frame's length and duration, 0 for anything but audio.
 // Returns the source position afterwards.
-int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs);
+int64_t CopyFrame(TFileStream& Source, TFileStream* Target, int64_t AudioEnd, int32_t& FrameBytes, double& FrameMs,
+                  TCopyWatcher* Watcher = nullptr);
 // The same step without a target, bounded by the end of the stream.
 int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs);
 
@@ -38,10 +58,24 @@ struct TStepRun {
 // or fewer than a header's bytes are left in the stream. The bound is the
 // stream, not the audio: a start beyond the audio walks through the tags at
 // the end and leaves nothing to copy.
-TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs);
+TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs, TSkipWatcher* Watcher = nullptr);
 // Copies steps from Source's position to Target until their audio reaches
 // SpanMs or the audio ends at AudioEnd.
-TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs);
+TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs,
+                   TCopyWatcher* Watcher = nullptr);
+// Copies steps from Source's position to Target until the position reaches
+// StopAt, whatever their duration.
+TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
+                       TCopyWatcher* Watcher = nullptr);
+
+// The offset of the next audio frame at or after the stream's position, as
+// the walk would take it, looking at most LookAhead bytes on; NoMoreAudio
+// when the audio ends first, NotSeen when the look-ahead does. Frame and
+// Header describe it. The stream's position is kept.
+constexpr int64_t NoMoreAudio = -1, NotSeen = -2;
+constexpr int64_t NextFrameLookAhead = 64 * 1024;
+int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+                       int64_t LookAhead = NextFrameLookAhead);
 
 // Walks the audio of an analysed file exactly as a cut of the whole file
 // steps through it, calling Visit (when given) with the offset and header of

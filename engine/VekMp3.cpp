@@ -1,8 +1,11 @@
 #include "engine/VekMp3.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 
+#include "engine/ExactStart.h"
+#include "engine/PieceWriter.h"
 #include "platform/TargetFile.h"
 
 namespace {
@@ -135,6 +138,26 @@ TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     }
     return TSaveFailure::TargetNotCreated;
 }
+
+// The samples a piece's LAME tag has gapless decoders drop at its start and
+// at its end.
+struct TTrim {
+    int Delay = 0, Padding = 0;
+};
+
+// The encoder's delay and padding belong to the source's first and last
+// frames: a piece keeps them only where it has those frames. An exact start
+// has decoders drop the frames in front of it instead (never less than the
+// encoder's delay, when those are the source's first frames).
+TTrim PieceTrim(const TInfoFrame& Source, bool StartsAtFirst, const TPreroll& Preroll, bool EndsAtLast) {
+    const int SourceDelay = Source.Lame ? Source.Lame->Delay : 0;
+    TTrim T;
+    T.Delay = StartsAtFirst ? SourceDelay : 0;
+    if (Preroll.Frames > 0) T.Delay = std::max(Preroll.DelaySamples, Preroll.FromFirstFrame ? SourceDelay : 0);
+    T.Padding = EndsAtLast && Source.Lame ? Source.Lame->Padding : 0;
+    return T;
+}
+
 }  // namespace
 
 bool TVekMP3::SaveFailed(TSaveFailure Why) {
@@ -144,6 +167,11 @@ bool TVekMP3::SaveFailed(TSaveFailure Why) {
 
 bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
                           int64_t& ByteCount, int64_t& DurationMs) {
+    return SaveSegment(StartMs, EndMs, AFileName, Id3Tag, ByteCount, DurationMs, TSaveOptions{});
+}
+
+bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
+                          int64_t& ByteCount, int64_t& DurationMs, const TSaveOptions& Options) {
     FLastSaveFailure = TSaveFailure::None;
     if (!DataInfo.Valid) return SaveFailed(TSaveFailure::SourceNotValid);
     if (!FileExists(DataInfo.FileName)) return SaveFailed(TSaveFailure::SourceMissing);
@@ -159,20 +187,41 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     TTargetFile Output(AFileName);
     if (!Output.Ready()) return SaveFailed(SaveFailureOf(Output.Failure()));
 
+    const int64_t AudioEnd = DataInfo.AudioEnd();
+    const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
     Source->SetPosition(DataInfo.FirstFrameOffset());
-    if (StartMs > 0) {
-        int64_t SkippedBytes = 0, SkippedMs = 0;
+    int64_t SkippedBytes = 0;
+    TFrameTrail Trail;
+    if (StartMs > 0 && Options.Exact) {
+        SkippedBytes = SkipAudio(*Source, StartMs, &Trail).Bytes;
+    } else if (StartMs > 0) {
+        int64_t SkippedMs = 0;
         SkipToTime(*Source, SkippedBytes, StartMs, SkippedMs);
     }
 
+    TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame);
+    TPreroll Preroll;
+    if (Options.Exact) Preroll = FindPreroll(*Source, AudioEnd, Trail);
+    int64_t PrerollBytes = 0;
+    if (Preroll.Frames > 0) {
+        Source->SetPosition(Preroll.Offset);
+        PrerollBytes = CopyAudioUpTo(*Source, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
+    }
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
-    const TStepRun Copied = CopyAudio(*Source, Output.Stream(), DataInfo.AudioEnd(), Span);
+    const TStepRun Copied = CopyAudio(*Source, Output.Stream(), AudioEnd, Span, &Writer);
+
+    TFrameHeader Next;
+    uint8_t NextHeader[FrameHeaderBytes];
+    const bool EndsAtLast = NextAudioFrame(*Source, AudioEnd, Next, NextHeader) == NoMoreAudio;
+    const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
+    Writer.Finish(Trim.Delay, Trim.Padding);
+
     if (BytesAre(reinterpret_cast<const uint8_t*>(Id3Tag.Header), Id3v1Marker)) WriteTag(Output.Stream(), Id3Tag);
 
     Source.reset();
     if (!Output.Commit()) return SaveFailed(TSaveFailure::TargetNotReplaced);
 
-    ByteCount = Copied.Bytes;
+    ByteCount = PrerollBytes + Copied.Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Copied.Ms));
     return true;
 }

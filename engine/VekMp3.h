@@ -36,6 +36,18 @@ enum class TSaveFailure {
     TargetNotReplaced,  // the written piece could not take the target's name
 };
 
+// How SaveSegment writes a piece, beyond what the window asks for.
+struct TSaveOptions {
+    // A fresh information frame in front of the piece when the source had
+    // one or the piece's bit rates differ, so that players read its length
+    // and seek in it as in the source.
+    bool InfoFrame = true;
+    // Start a layer III piece with the frames its first frame's decoding
+    // needs, and have gapless decoders drop their samples, so that the piece
+    // decodes sample for sample as the source from its start frame on.
+    bool Exact = false;
+};
+
 class TVekMP3 {
 public:
     // Analyses AFileName when it names an existing file. The engine owns the
@@ -48,6 +60,11 @@ public:
     void AnalyseFile(const std::string& AFileName);
     bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag, int64_t& ByteCount,
                      int64_t& DurationMs);
+    // The same with Options. ByteCount counts the audio frames written (an
+    // exact start's frames in front included, the information frame not);
+    // DurationMs the duration from the start frame on.
+    bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag, int64_t& ByteCount,
+                     int64_t& DurationMs, const TSaveOptions& Options);
     // Why the last SaveSegment returned false; None after it returned true.
     TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
 

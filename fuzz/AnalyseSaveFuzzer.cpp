@@ -10,7 +10,12 @@
 //    "dir/./name"), into a directory or into an empty name fails and leaves
 //    the source as it was; no save writes it;
 //  - the new file holds ByteCount bytes, plus 128 when a tag was asked for,
-//    and ends with exactly that tag;
+//    plus the fresh information frame it may start with, and ends with
+//    exactly that tag;
+//  - a fresh information frame counts the bytes behind it, and its LAME
+//    tag's CRCs check (over the frame, over the audio);
+//  - an exact start lasts as long as the plain cut of the same range, and
+//    holds at least its bytes;
 //  - saving from 0 to the end gives DurationMs == LengthMs; no cut runs more
 //    than one frame past its end or past LengthMs;
 //  - analysing a new file again gives back the DurationMs the save reported
@@ -31,6 +36,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "engine/Crc16.h"
+#include "engine/InfoFrame.h"
 #include "engine/VekMp3.h"
 
 namespace {
@@ -150,6 +157,25 @@ std::vector<uint8_t> TagBytes(const TId3v1Tag& Tag) {
     return Bytes;
 }
 
+// The length of the information frame a new file starts with; 0 for none.
+int LeadingInformationFrame(const std::vector<uint8_t>& Out) {
+    if (Out.size() < FrameHeaderBytes) return 0;
+    uint8_t Head[InfoHeadBytes] = {0};
+    std::memcpy(Head, Out.data(), std::min(Out.size(), sizeof Head));
+    TFrameHeader Frame;
+    if (!DecodeFrameHeader(Head, Frame) || size_t(Frame.Length) > Out.size()) return 0;
+    return IsInformationFrame(Frame, Head) ? Frame.Length : 0;
+}
+
+void CheckInformationFrame(const std::vector<uint8_t>& Out, int Fresh, int64_t ByteCount, const std::string& What) {
+    const TInfoFrame Info = ParseInfoFrame(Out.data(), Fresh);
+    Check(Info.Frames && *Info.Frames > 0 && Info.Bytes && Info.Lame, "a fresh information frame lacks a field", What);
+    Check(int64_t(*Info.Bytes) == Fresh + ByteCount && Info.Lame->MusicLength == *Info.Bytes,
+          "a fresh information frame miscounts the bytes", What);
+    Check(Info.Lame->TagCrcMatches, "the LAME tag's CRC does not check", What);
+    Check(Info.Lame->MusicCrc == Crc16(Out.data() + Fresh, size_t(ByteCount)), "the music CRC does not check", What);
+}
+
 void CheckRefused(TVekMP3& Engine, const std::string& Name, const std::vector<uint8_t>& Input) {
     int64_t Bytes = -1, Ms = -1;
     TId3v1Tag Tag{};
@@ -160,19 +186,27 @@ void CheckRefused(TVekMP3& Engine, const std::string& Name, const std::vector<ui
     Check(ExtraFiles().empty(), "a refused save left a file behind", Join(ExtraFiles()));
 }
 
-void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartMs, int32_t EndMs,
-              const TId3v1Tag* Tag) {
-    const TMp3DataInfo Info = Engine.DataInfo;
-    const std::string What = Describe(StartMs, EndMs, Tag != nullptr);
+struct TCut {
     int64_t ByteCount = -1, DurationMs = -1;
-    const bool Result = Engine.SaveSegment(StartMs, EndMs, TargetName, Tag ? *Tag : TId3v1Tag{}, ByteCount, DurationMs);
+};
+
+TCut CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartMs, int32_t EndMs, const TId3v1Tag* Tag,
+              bool Exact = false) {
+    const TMp3DataInfo Info = Engine.DataInfo;
+    const std::string What = Describe(StartMs, EndMs, Tag != nullptr) + (Exact ? ", exact" : "");
+    int64_t ByteCount = -1, DurationMs = -1;
+    TSaveOptions Options;
+    Options.Exact = Exact;
+    const bool Result =
+        Engine.SaveSegment(StartMs, EndMs, TargetName, Tag ? *Tag : TId3v1Tag{}, ByteCount, DurationMs, Options);
+    const TCut Cut{ByteCount, DurationMs};
 
     Check(ReadWhole(SourceName) == Input, "a save changed the source", What);
     const std::vector<std::string> Extra = ExtraFiles();
     if (!Result) {
         Check(!Info.Valid, "a save of a valid source into a fresh name failed", What);
         Check(Extra.empty(), "a failed save left a file behind", What + ": " + Join(Extra));
-        return;
+        return Cut;
     }
     Check(Info.Valid, "a save of an invalid source succeeded", What);
     Check(Extra.size() == 1 && Extra[0] == "out.mp3", "a save left other files than the target",
@@ -184,10 +218,14 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     } RemoveTarget;
     const std::vector<uint8_t> Out = ReadWhole(TargetName);
     const int64_t Size = static_cast<int64_t>(Out.size());
-    const int64_t Expected = ByteCount + (Tag ? 128 : 0);
+    const int Fresh = LeadingInformationFrame(Out);
+    const int64_t Expected = Fresh + ByteCount + (Tag ? 128 : 0);
     Check(ByteCount >= 0 && DurationMs >= 0, "negative ByteCount or DurationMs", What);
-    Check(Size == Expected, "file size differs from ByteCount (+128 with a tag)",
-          What + ": size " + std::to_string(Size) + ", ByteCount " + std::to_string(ByteCount));
+    Check(Size == Expected, "file size differs from ByteCount (+128 with a tag, + the information frame)",
+          What + ": size " + std::to_string(Size) + ", ByteCount " + std::to_string(ByteCount) +
+              ", information frame " + std::to_string(Fresh));
+    Check(Fresh == 0 || ByteCount > 0, "an information frame without audio", What);
+    if (Fresh > 0) CheckInformationFrame(Out, Fresh, ByteCount, What);
     Check(ByteCount <= Info.FileSize, "ByteCount larger than the source", What);
     if (Tag) {
         const std::vector<uint8_t> Want = TagBytes(*Tag);
@@ -207,10 +245,10 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
 
     // The new file read back: a sequence of whole frames, so the engine must
     // measure the same length, unless the last audio bytes read as a tag.
-    const int64_t AudioEnd = ByteCount;
+    const int64_t AudioEnd = Fresh + ByteCount;
     const bool LooksTagged = !Tag && BytesAt(Out, AudioEnd - 128, "TAG");
     const bool LooksApe = BytesAt(Out, AudioEnd - 32, "APETAGEX");
-    if (LooksTagged || LooksApe) return;
+    if (LooksTagged || LooksApe) return Cut;
 
     const TMp3DataInfo Saved = Info;
     Engine.AnalyseFile(TargetName);
@@ -220,7 +258,9 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     if (Again.Valid) {
         Check(Again.Id3v2Size == 0 && Again.ZeroPadding == 0, "the new file reads as starting with a tag", What);
         Check(Again.Id3v1Size == (Tag ? 128 : 0), "the new file's tag not found again", What);
-        Check(Again.LengthMs == DurationMs, "the new file's length differs from DurationMs",
+        // The frames in front of an exact start count in the length the walk measures.
+        Check(Exact ? Again.LengthMs >= DurationMs : Again.LengthMs == DurationMs,
+              "the new file's length differs from DurationMs",
               What + ": " + std::to_string(Again.LengthMs) + " != " + std::to_string(DurationMs));
     }
     // Back to the source for the next cut.
@@ -229,6 +269,7 @@ void CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     Check(Back.Valid == Saved.Valid && Back.LengthMs == Saved.LengthMs && Back.FileSize == Saved.FileSize &&
               Back.Id3v1Size == Saved.Id3v1Size && Back.ApeSize == Saved.ApeSize,
           "analysing the same source twice differs", What);
+    return Cut;
 }
 
 void RunOne(const uint8_t* Data, size_t Size) {
@@ -262,8 +303,14 @@ void RunOne(const uint8_t* Data, size_t Size) {
     const TId3v1Tag Tag = TagFrom(Data, Size);
     // Everything, without a tag.
     CheckCut(Engine, Input, 0, INT32_MAX, nullptr);
-    // The middle third, with a tag.
-    CheckCut(Engine, Input, static_cast<int32_t>(L / 3), static_cast<int32_t>(2 * L / 3 + 1), &Tag);
+    // The middle third, with a tag, and with an exact start.
+    const int32_t Third = static_cast<int32_t>(L / 3), TwoThirds = static_cast<int32_t>(2 * L / 3 + 1);
+    const TCut Plain = CheckCut(Engine, Input, Third, TwoThirds, &Tag);
+    const TCut Exact = CheckCut(Engine, Input, Third, TwoThirds, &Tag, true);
+    Check(Exact.DurationMs == Plain.DurationMs && Exact.ByteCount >= Plain.ByteCount,
+          "an exact start changes the piece's duration or holds less",
+          std::to_string(Exact.DurationMs) + " ms, " + std::to_string(Exact.ByteCount) + " bytes against " +
+              std::to_string(Plain.DurationMs) + " ms, " + std::to_string(Plain.ByteCount) + " bytes");
     // A range taken from the input's first bytes (behind a 4-byte header),
     // reaching past the end now and then.
     {

@@ -225,7 +225,7 @@ void TFileStream::FlushWrites() {
 
 void TFileStream::Flush() { FlushWrites(); }
 
-void TFileStream::CopyFrom(TFileStream& Source, int64_t Count) {
+void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* Observer) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
     if (Source.FSize - Source.FPosition < Count) throw EReadError();
@@ -242,6 +242,7 @@ void TFileStream::CopyFrom(TFileStream& Source, int64_t Count) {
         }
         const int64_t N = std::min(Count, BufferSize - FBufLen);
         if (Source.Read(FBuffer.data() + FBufLen, N) != N) throw EReadError();
+        if (Observer) Observer->Seen(FBuffer.data() + FBufLen, N);
         FBufLen += N;
         FPosition += N;
         Count -= N;

@@ -39,6 +39,15 @@ public:
         : EStreamError("Stream write error \"" + FileName + "\". " + Reason) {}
 };
 
+// Shown the bytes a copy moves, in order, as they pass.
+class TBytesObserver {
+public:
+    virtual void Seen(const char* Data, int64_t Count) = 0;
+
+protected:
+    ~TBytesObserver() = default;
+};
+
 enum class TFileMode {
     fmOpenRead,       // existing file, read only
     fmCreate,         // create or truncate, read and write
@@ -79,9 +88,10 @@ public:
     void ReadBuffer(void* Buffer, int64_t Count);
     // Writes exactly Count bytes or raises EWriteError.
     void WriteBuffer(const void* Buffer, int64_t Count);
-    // Copies exactly Count bytes from Source's position to this stream's position.
-    // Raises EReadError when Source holds fewer bytes.
-    void CopyFrom(TFileStream& Source, int64_t Count);
+    // Copies exactly Count bytes from Source's position to this stream's position,
+    // showing them to Observer when one is given. Raises EReadError when Source
+    // holds fewer bytes.
+    void CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* Observer = nullptr);
 
     int64_t Seek(int64_t Offset, TSeekOrigin Origin);
     int64_t Position() const { return FPosition; }

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "engine/InfoFrame.h"
 #include "engine/VekMp3.h"
 #include "tests/cli/CliProcess.h"
+#include "tests/support/FrameBuilder.h"
 #include "tests/support/TestFiles.h"
 
 using nlohmann::json;
@@ -53,7 +55,11 @@ TEST_F(CliCut, JsonReportsTheSavedPiece) {
     EXPECT_EQ(J["Result"], true);
     EXPECT_EQ(J["DurationMs"], 1018);
     const std::string Out = ReadAll(Path("out.mp3"));
-    EXPECT_EQ(J["ByteCount"], Out.size());
+    // The source's information frame is replaced by one for the piece, which
+    // ByteCount leaves out.
+    const int Fresh = FrameBuilder::LeadingInformationFrame(Out);
+    EXPECT_GT(Fresh, 0);
+    EXPECT_EQ(J["ByteCount"], Out.size() - Fresh);
     EXPECT_TRUE(Out == EngineCut(1000, 2000));
 }
 
@@ -171,7 +177,7 @@ TEST_F(CliCut, TagOptionsBuildTheId3v1Record) {
     ASSERT_EQ(R.ExitCode, 0) << R.Err;
     const json J = json::parse(R.Out);
     const std::string Out = ReadAll(Path("o.mp3"));
-    ASSERT_EQ(Out.size(), J["ByteCount"].get<size_t>() + 128);
+    ASSERT_EQ(Out.size(), FrameBuilder::LeadingInformationFrame(Out) + J["ByteCount"].get<size_t>() + 128);
     const std::string Tag = Out.substr(Out.size() - 128);
     EXPECT_EQ(Tag.substr(0, 3), "TAG");
     EXPECT_EQ(Tag.substr(3, 30), std::string("Caf\xE9", 4) + std::string(26, '\0'));
@@ -227,6 +233,34 @@ TEST_F(CliCut, ReplacesAnExistingTarget) {
     const json J = json::parse(R.Out);
     EXPECT_EQ(J["DurationMs"], 3030);
     EXPECT_TRUE(ReadAll(Path("o.mp3")) == EngineCut(0, 100000));
+}
+
+// --no-info-frame writes the frames alone; --exact writes a few more in
+// front, with the delay that has gapless decoders drop them.
+TEST_F(CliCut, InformationFrameOptions) {
+    using FrameBuilder::LeadingInformationFrame;
+    ASSERT_EQ(
+        RunCli({"cut", Source, Path("plain.mp3"), "--start", "1000", "--end", "2000", "--no-info-frame"}).ExitCode, 0);
+    const std::string Plain = ReadAll(Path("plain.mp3"));
+    EXPECT_EQ(LeadingInformationFrame(Plain), 0);
+    const std::string Default = EngineCut(1000, 2000);
+    EXPECT_TRUE(Default.substr(size_t(LeadingInformationFrame(Default))) == Plain);
+
+    const TCliRun R =
+        RunCli({"cut", Source, Path("exact.mp3"), "--start", "1000", "--end", "2000", "--exact", "--json"});
+    ASSERT_EQ(R.ExitCode, 0) << R.Err;
+    const json J = json::parse(R.Out);
+    EXPECT_EQ(J["DurationMs"], 1018);
+    const std::string Exact = ReadAll(Path("exact.mp3"));
+    const int Fresh = LeadingInformationFrame(Exact);
+    ASSERT_GT(Fresh, 0);
+    EXPECT_EQ(Exact.size(), size_t(Fresh) + J["ByteCount"].get<size_t>());
+    ASSERT_GT(Exact.size(), size_t(Fresh) + Plain.size());
+    EXPECT_TRUE(Exact.substr(Exact.size() - Plain.size()) == Plain);
+    const TInfoFrame Info = ParseInfoFrame(reinterpret_cast<const uint8_t*>(Exact.data()), Fresh);
+    ASSERT_TRUE(Info.Lame);
+    EXPECT_GT(Info.Lame->Delay, 0);
+    EXPECT_EQ((Info.Lame->Delay + DecoderDelaySamples) % 1152, 0) << "the delay is not whole frames";
 }
 
 }  // namespace

@@ -168,11 +168,20 @@ TEST(FileStreamWrite, DestructorPushesBufferedWrites) {
     EXPECT_EQ(ReadAll(Name), "kept");
 }
 
+// What a copy shows its observer, in order.
+struct TCopiedBytes : TBytesObserver {
+    Bytes All;
+    void Seen(const char* Data, int64_t Count) override { All.append(Data, size_t(Count)); }
+};
+
 // A cut copies thousands of neighbouring frames through the stream's buffers:
 // the result must be byte for byte what was asked, whatever reads, skips and
-// writes come between the copies, and wherever the buffers' edges fall.
+// writes come between the copies, and wherever the buffers' edges fall; an
+// observer of the copies sees exactly the bytes copied.
 TEST(FileStreamCopy, ManySmallCopiesProduceExactBytes) {
     TScratchDir Dir;
+    TCopiedBytes Copied;
+    Bytes CopiedOnly;
     const Bytes Data = RandomBytes(3 * 1024 * 1024, 3);
     const std::string SourceName = Dir.Write("src", Data);
     TFileStream Source(SourceName, TFileMode::fmOpenRead);
@@ -201,17 +210,20 @@ TEST(FileStreamCopy, ManySmallCopiesProduceExactBytes) {
         default: break;
         }
         Source.SetPosition(At);
-        Target.CopyFrom(Source, Len);
+        Target.CopyFrom(Source, Len, &Copied);
         EXPECT_EQ(Source.Position(), At + Len);
         Expected += Data.substr(size_t(At), size_t(Len));
+        CopiedOnly += Data.substr(size_t(At), size_t(Len));
         At += Len;
         EXPECT_EQ(Target.Size(), int64_t(Expected.size()));
     }
     // One copy larger than any buffer.
     const int64_t Rest = int64_t(Data.size()) - At;
     Source.SetPosition(At);
-    Target.CopyFrom(Source, Rest);
+    Target.CopyFrom(Source, Rest, &Copied);
     Expected += Data.substr(size_t(At));
+    CopiedOnly += Data.substr(size_t(At));
+    EXPECT_TRUE(Copied.All == CopiedOnly);
     // Reading the target sees every copy made so far.
     Bytes Back(Expected.size(), '\0');
     Target.SetPosition(0);

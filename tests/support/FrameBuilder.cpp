@@ -164,6 +164,7 @@ TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End) {
         F.Length = FrameLength(Kind);
         F.Samples = SamplesPerFrame(VersionCode, Kind.Layer);
         F.SampleRate = Kind.SampleRate;
+        F.BitRateKbps = Kind.BitRateKbps;
         if (P + F.Length > End) break;
         auto MarkerAt = [&](int Offset, const char* Marker) {
             return Offset + 4 <= F.Length && Data.compare(size_t(P + Offset), 4, Marker) == 0;
@@ -176,6 +177,11 @@ TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End) {
     W.End = P;
     W.Clean = P == End;
     return W;
+}
+
+int LeadingInformationFrame(const Bytes& Data) {
+    const TWalk W = WalkFrames(Data, 0, int64_t(Data.size()));
+    return !W.Frames.empty() && W.Frames.front().Information ? W.Frames.front().Length : 0;
 }
 
 }  // namespace FrameBuilder

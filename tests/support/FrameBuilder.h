@@ -69,6 +69,7 @@ struct TWalkedFrame {
     int Length = 0;
     int Samples = 0;
     int SampleRate = 0;
+    int BitRateKbps = 0;
     bool Information = false;  // Xing/Info at the side-information offset, or VBRI at 36
     double Ms() const { return Samples * 1000.0 / SampleRate; }
 };
@@ -82,5 +83,9 @@ struct TWalk {
 // Walks back-to-back frames from From up to End. Stops at the first bytes that
 // are no frame header or at a frame that would run past End.
 TWalk WalkFrames(const Bytes& Data, int64_t From, int64_t End);
+
+// The length of the information frame Data starts with; 0 when it starts
+// with anything else.
+int LeadingInformationFrame(const Bytes& Data);
 
 }  // namespace FrameBuilder
