@@ -115,8 +115,11 @@ void TFrmMP3Editor::OpenMp3File(const QString& FileName) {
 void TFrmMP3Editor::OpenMp3FileLater(const QString& FileName) {
     // Queued: a drop returns to the program it came from at once instead of
     // waiting for the analysis and any message box, and a file named on the
-    // command line opens in the window once it is shown.
-    QTimer::singleShot(0, this, [this, FileName] { RunHandler(FServices, [&] { OpenMp3File(FileName); }); });
+    // command line opens in the window once it is shown. A window closed
+    // in between has released its engine and opens nothing.
+    QTimer::singleShot(0, this, [this, FileName] {
+        if (!FClosed) RunHandler(FServices, [&] { OpenMp3File(FileName); });
+    });
 }
 
 // ------------------------------------------------------------------ dropping a file

@@ -219,7 +219,7 @@ private slots:
         QVERIFY(!QFile::exists(SettingsFile()));
 
         QTest::mouseClick(W->BtnSaveMp3, Qt::LeftButton);
-        QCOMPARE(DialogTitle, QString("保存mp3文件"));
+        QCOMPARE(DialogTitle, Edition("保存mp3文件", "Save MP3 file"));
         QCOMPARE(W->Sponsor->UseCount, 2);
 
         Modals.Then([](QWidget* Modal) {

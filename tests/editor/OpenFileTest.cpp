@@ -141,6 +141,13 @@ private slots:
         QApplication::sendEvent(W.get(), &Enter);
         QVERIFY(!Enter.isAccepted());
         QVERIFY(Boxes.empty());
+
+        // A drop the window had taken just before it was closed.
+        QCOMPARE(DropOn(W.get(), {QUrl::fromLocalFile(Source)}), std::make_pair(true, true));
+        W->close();
+        Settle();
+        QVERIFY(!W->Mp3Engine);
+        QVERIFY(Boxes.empty());
     }
 
     void aFileDroppedOnAnEditIsTheWindowsButTextStaysTheEdits() {

@@ -378,7 +378,7 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(Fifo).constData(), 0600), 0);
         Save(Fifo);
         QCOMPARE(Boxes.size(), size_t(1));
-        QCOMPARE(Boxes[0].Text, QString("不能保存MP3文件"));
+        QCOMPARE(Boxes[0].Text, Edition("不能保存MP3文件", "The MP3 file could not be saved."));
         QVERIFY(QFileInfo(Fifo).exists() && !QFileInfo(Fifo).isFile());
         QCOMPARE(QDir(Files.path()).entryList({"*.segmora-*"}, QDir::Files | QDir::Hidden), QStringList());
     }
