@@ -85,7 +85,7 @@ out=$(as_nobody "$bin/segmora-cli" cut "$scratch/data/cbr128.mp3" "$scratch/home
 windows() {
     local id
     for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
-        echo "$id $(xwininfo -id "$id" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')" \
+        echo "$id $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')" \
             "$(xdotool getwindowname "$id" 2>/dev/null)"
     done
 }
@@ -139,7 +139,8 @@ if [ -x "$bin/segmora" ]; then
     xvfb=$!
     for _ in $(seq 200); do [ -s "$scratch/display" ] && break; sleep 0.05; done
     [ -s "$scratch/display" ] || { cat "$scratch/xvfb.log" >&2; echo "test-package: Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(cat "$scratch/display")
+    DISPLAY=:$(cat "$scratch/display")
+    export DISPLAY
     # The user's configuration folder, which the first close makes.
     config=$scratch/home/config
     settings=$config/segmora/Segmora.ini
