@@ -10,10 +10,10 @@
 namespace {
 
 // Where the guide pages are: SEGMORA_GUIDE_BASE when the build names a web
-// site, otherwise the copies installed beside the program.
+// site, otherwise the copies among the program's read-only files (DataPath).
 QString GuideBase() {
     QString Base = QStringLiteral(SEGMORA_GUIDE_BASE);
-    if (Base.isEmpty()) Base = QUrl::fromLocalFile(BesideProgram(QStringLiteral("guide"))).toString();
+    if (Base.isEmpty()) Base = QUrl::fromLocalFile(DataFile(QStringLiteral("guide"))).toString();
     while (Base.endsWith(QLatin1Char('/'))) Base.chop(1);
     return Base;
 }

@@ -1,8 +1,17 @@
-// Opening a file and showing what it holds, and saving the piece between the
+// Opening a file (chosen in the dialog, named on the command line or dropped
+// on the window) and showing what it holds, and saving the piece between the
 // marks as a new file.
 #include "editor/UnitMP3Editor.h"
 
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <initializer_list>
@@ -28,8 +37,10 @@ QString TagText(const char* Field, size_t Width) { return Text(TagFieldUtf8(Fiel
 
 void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
     if (!Execute(OpenDialog1)) return;
-    const QString FileName = OpenDialog1->FileName;
+    OpenMp3File(OpenDialog1->FileName);
+}
 
+void TFrmMP3Editor::OpenMp3File(const QString& FileName) {
     // A new file is never analysed under a running playback: the old one would
     // play on behind controls cleared for the new file, or end unnoticed and
     // leave the stop button and the timer waiting. Stopped here, the window is
@@ -100,6 +111,73 @@ void TFrmMP3Editor::BtnOpenMp3Click(QObject*) {
     ResetMarks(true);
     MarkToTime(1);
 }
+
+void TFrmMP3Editor::OpenMp3FileLater(const QString& FileName) {
+    // Queued: a drop returns to the program it came from at once instead of
+    // waiting for the analysis and any message box, and a file named on the
+    // command line opens in the window once it is shown. A window closed
+    // in between has released its engine and opens nothing.
+    QTimer::singleShot(0, this, [this, FileName] {
+        if (!FClosed) RunHandler(FServices, [&] { OpenMp3File(FileName); });
+    });
+}
+
+// ------------------------------------------------------------------ dropping a file
+
+QString DroppedFile(const QMimeData* Data) {
+    if (!Data || !Data->hasUrls()) return QString();
+    // Any regular file: the analysis refuses what is no MP3, as it does for
+    // a file the open dialog was made to show with another name.
+    for (const QUrl& Url : Data->urls())
+        if (Url.isLocalFile() && QFileInfo(Url.toLocalFile()).isFile()) return Url.toLocalFile();
+    return QString();
+}
+
+void TFrmMP3Editor::AcceptDroppedFiles() {
+    setAcceptDrops(true);
+    // The edits take dropped text themselves; a dropped file is the window's.
+    for (QLineEdit* Edit : findChildren<QLineEdit*>()) Edit->installEventFilter(this);
+}
+
+bool TFrmMP3Editor::TakeDrop(QEvent* Event) {
+    switch (Event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* Drag = static_cast<QDragMoveEvent*>(Event);
+        if (DroppedFile(Drag->mimeData()).isEmpty()) return false;
+        Drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* Drop = static_cast<QDropEvent*>(Event);
+        const QString FileName = DroppedFile(Drop->mimeData());
+        if (FileName.isEmpty()) return false;
+        Drop->acceptProposedAction();
+        OpenMp3FileLater(FileName);
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void TFrmMP3Editor::dragEnterEvent(QDragEnterEvent* Event) {
+    if (!TakeDrop(Event)) Event->ignore();
+}
+
+void TFrmMP3Editor::dragMoveEvent(QDragMoveEvent* Event) {
+    if (!TakeDrop(Event)) Event->ignore();
+}
+
+void TFrmMP3Editor::dropEvent(QDropEvent* Event) {
+    if (!TakeDrop(Event)) Event->ignore();
+}
+
+bool TFrmMP3Editor::eventFilter(QObject* Watched, QEvent* Event) {
+    if (qobject_cast<QLineEdit*>(Watched) && TakeDrop(Event)) return true;
+    return QWidget::eventFilter(Watched, Event);
+}
+
+// ------------------------------------------------------------------ the pages
 
 void TFrmMP3Editor::RzCheckBox1Click(QWidget*) {
     const bool Checked = RzCheckBox1->isChecked();

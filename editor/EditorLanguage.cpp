@@ -1,5 +1,5 @@
 // The international edition's texts: language files in the folder Languages
-// beside the program, chosen by the language setting, by the system's
+// among the program's read-only files (DataPath), chosen by the language setting, by the system's
 // language on first start, and by the user through the language menu.
 #include "editor/UnitMP3Editor.h"
 
@@ -38,7 +38,7 @@ const std::array<TLanguage, 8> Languages = {{{"English.isl", ""},
 const TLanguage& LanguageOf(uint8_t Index) { return Languages[Index < Languages.size() ? Index : 7]; }
 
 QString LanguageFile(uint8_t Index) {
-    return BesideProgram(QStringLiteral("Languages/") + QLatin1String(LanguageOf(Index).File));
+    return DataFile(QStringLiteral("Languages/") + QLatin1String(LanguageOf(Index).File));
 }
 
 // A text of a language file: UTF-8 where the bytes are UTF-8, otherwise the

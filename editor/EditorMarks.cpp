@@ -13,7 +13,7 @@
 
 namespace {
 
-// Drawn in place of a marker bitmap that is not beside the program, so the
+// Drawn in place of a marker bitmap that cannot be found, so the
 // markers can still be seen and dragged.
 QPixmap FallbackMarker(bool Start, bool Enabled) {
     QPixmap Picture(16, 16);
@@ -101,8 +101,8 @@ void TFrmMP3Editor::ResetMarks(bool Enable) {
     ImageEnd->move(EndMark.MaxLeft, ImageEnd->y());
 
     const QString StartFile =
-        BesideProgram(Enable ? QStringLiteral("MarkStart.bmp") : QStringLiteral("MarkStartD.bmp"));
-    const QString EndFile = BesideProgram(Enable ? QStringLiteral("MarkEnd.bmp") : QStringLiteral("MarkEndD.bmp"));
+        DataFile(Enable ? QStringLiteral("MarkStart.bmp") : QStringLiteral("MarkStartD.bmp"));
+    const QString EndFile = DataFile(Enable ? QStringLiteral("MarkEnd.bmp") : QStringLiteral("MarkEndD.bmp"));
     if (!ImageStart->LoadFromFile(StartFile)) ImageStart->SetPicture(FallbackMarker(true, Enable));
     if (!ImageEnd->LoadFromFile(EndFile)) ImageEnd->SetPicture(FallbackMarker(false, Enable));
 

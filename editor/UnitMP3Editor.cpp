@@ -5,6 +5,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHideEvent>
 #include <QPainterPath>
 #include <QRegion>
@@ -15,14 +17,16 @@
 #include <utility>
 
 #include "editor/EditorCommon.h"
+#include "editor/ProgramFiles.h"
 #include "platform/IniFile.h"
 
 QString AppPath;
+QString DataPath;
 uint8_t LangIndex = 0;
 bool ChineseEdition = false;
 TFrmMP3Editor* FrmMP3Editor = nullptr;
 
-QString BesideProgram(const QString& RelativeName) { return AppPath + RelativeName; }
+QString DataFile(const QString& RelativeName) { return DataPath + RelativeName; }
 
 TFrmMP3Editor::TFrmMP3Editor(TWindowServices Services, QWidget* Parent)
     : QWidget(Parent), FServices(std::move(Services)) {
@@ -33,6 +37,7 @@ TFrmMP3Editor::TFrmMP3Editor(TWindowServices Services, QWidget* Parent)
     setFont(PixelFont(QStringLiteral("Tahoma"), 11));
     CreateControls();
     ConnectHandlers();
+    AcceptDroppedFiles();
     RunHandler(FServices, [this] { FormCreate(this); });
 }
 
@@ -84,10 +89,14 @@ QString TFrmMP3Editor::GetAppPath() const {
     return Folder;
 }
 
-QString TFrmMP3Editor::SettingsFileName() const { return BesideProgram(SettingsName); }
+QString TFrmMP3Editor::SettingsFileName() const { return FSettingsFile; }
 
 void TFrmMP3Editor::FormCreate(QObject*) {
     AppPath = GetAppPath();
+    DataPath = ReadOnlyFolder(AppPath);
+    // Decided once, so that the window and the sponsor counter share one
+    // file even when the first close creates it.
+    FSettingsFile = SettingsFileFor(AppPath);
 
     const TIniFile Settings(SettingsFileName().toStdString());
     const int32_t Stored = Settings.ReadInteger("LANGUAGE", "Default", 7);
@@ -144,6 +153,9 @@ void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
     Mp3Engine.reset();
     FormShadow.reset();
     Sponsor.reset();
+    // The user's configuration folder may not exist yet; a failure to make
+    // it is reported by the write, which names the file.
+    QDir().mkpath(QFileInfo(SettingsFileName()).absolutePath());
     TIniFile Settings(SettingsFileName().toStdString());
     Settings.WriteInteger("LANGUAGE", "Default", LangIndex);
 }

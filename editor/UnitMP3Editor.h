@@ -31,6 +31,11 @@
 class QAbstractButton;
 class QMenu;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QEvent;
+class QMimeData;
 class QShowEvent;
 class QHideEvent;
 
@@ -164,7 +169,9 @@ public:
     void FormCloseQuery(QObject* Sender, bool& CanClose);
     void FormClose(QObject* Sender, TCloseAction& Action);
     QString GetAppPath() const;
-    // The settings file, which the window and the sponsor counter share.
+    // The settings file, which the window and the sponsor counter share:
+    // a writable "Segmora.ini" beside the program (a portable copy), or the
+    // one in the user's configuration folder (editor/ProgramFiles.h).
     QString SettingsFileName() const;
     void ApplyRoundRegion();
 
@@ -178,6 +185,12 @@ public:
 
     // ---- opening a file ----
     void BtnOpenMp3Click(QObject* Sender);
+    // What the open button does with the chosen file: stop the playback,
+    // analyse the file and fill the pages. Raises what the analysis raises.
+    void OpenMp3File(const QString& FileName);
+    // OpenMp3File once the message loop comes to it, an exception shown as a
+    // handler's would be: for a file named on the command line or dropped.
+    void OpenMp3FileLater(const QString& FileName);
     void RzCheckBox1Click(QWidget* Sender);
     QString FormatFileSize(int64_t Size) const;
 
@@ -228,6 +241,10 @@ protected:
     void showEvent(QShowEvent* Event) override;
     void hideEvent(QHideEvent* Event) override;
     void closeEvent(QCloseEvent* Event) override;
+    void dragEnterEvent(QDragEnterEvent* Event) override;
+    void dragMoveEvent(QDragMoveEvent* Event) override;
+    void dropEvent(QDropEvent* Event) override;
+    bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
     // What the window offers, as enabled controls: nothing that needs a
@@ -253,6 +270,10 @@ private:
     void CreateControls();
     void ConnectHandlers();
     void ConnectClick(QAbstractButton* Button, void (TFrmMP3Editor::*Handler)(QObject*));
+    void AcceptDroppedFiles();
+    // Answers a drag or drop event that carries a local file (accepting it,
+    // and opening the file at the drop); false for any other event.
+    bool TakeDrop(QEvent* Event);
 
     // ---- through the services ----
     bool Execute(TFileDialog* Dialog);
@@ -268,6 +289,7 @@ private:
     void SetTop(int Value) { move(x(), Value); }
 
     TWindowServices FServices;
+    QString FSettingsFile;
     bool FPlaced = false;
     bool FClosed = false;
 };
@@ -275,6 +297,9 @@ private:
 // ---- unit variables ----
 // Folder of the program file, ending in "/".
 extern QString AppPath;
+// Folder of the files the program only reads, ending in "/": AppPath in a
+// build tree or a portable copy, the installed data folder otherwise.
+extern QString DataPath;
 // The language setting, 0 to 7, read at start and written back at close.
 extern uint8_t LangIndex;
 // The edition switch: the Chinese edition carries its texts built in.
@@ -283,10 +308,10 @@ extern TFrmMP3Editor* FrmMP3Editor;
 
 // ---- unit functions ----
 
-// A file beside the program by its name relative to the program's folder
-// ("Segmora.ini", "Languages/German.isl"): the one place that says where
+// A file the program only reads, by its name relative to DataPath
+// ("MarkStart.bmp", "Languages/German.isl"): the one place that says where
 // these files are.
-QString BesideProgram(const QString& RelativeName);
+QString DataFile(const QString& RelativeName);
 
 // Sets the published property PropName of Component from Value by the
 // property's type: an integer from its decimal text (raising
@@ -310,6 +335,9 @@ QString LanguageNameOfLocale(const QString& LocaleName);
 uint8_t DetectSystemLanguage();
 // The same for an English language name.
 uint8_t LanguageIndexOfName(const QString& Name);
+// The file a drag carries: the first of its addresses that names a local
+// regular file; empty when there is none.
+QString DroppedFile(const QMimeData* Data);
 // Hands Address to the desktop to be opened; a ".htm" address the desktop
 // cannot open is offered to its application chooser. Shows nothing.
 void OpenWebPage(const TWindowServices& Services, const QString& Address);

@@ -2,7 +2,13 @@
 # Builds the Debian package from a build folder (cpack -G DEB), unpacks it into
 # a scratch root (dpkg -x) and runs the installed programs from there as a user
 # without write access to that tree (nobody): segmora-cli info and cut on a
-# fixture, and the window on Qt's offscreen platform for two seconds.
+# fixture; and the window twice on an X server of its own (Xvfb, driven with
+# xdotool): first opening the fixture named on its command line, then without
+# a file. Each run is closed through the window's close button and its closing
+# message, and must then end by itself (a message box, such as a settings file
+# that cannot be written, would hold it); the first close must have made the
+# settings file in the user's configuration folder, and the second start must
+# have read it.
 #
 #   scripts/test-package.sh [BUILD_DIR]     (default: build, already built)
 #
@@ -22,13 +28,16 @@ else
     echo "test-package: skipped: running the package as an unprivileged user needs root or sudo"
     exit 0
 fi
-for tool in cpack dpkg-deb dpkg-shlibdeps setpriv timeout; do
+tools=(cpack dpkg-deb dpkg-shlibdeps setpriv timeout)
+[ -f "$build/bin/segmora" ] && tools+=(Xvfb xdotool xwininfo)
+for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "test-package: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
 [ -f "$build/CPackConfig.cmake" ] || { echo "test-package: $build is not a configured build folder" >&2; exit 1; }
 
 scratch=$(mktemp -d)
-trap '"${as_root[@]}" rm -rf "$scratch"' EXIT
+xvfb=
+trap '[ -z "$xvfb" ] || kill "$xvfb"; "${as_root[@]}" rm -rf "$scratch"' EXIT
 chmod 755 "$scratch"
 failures=0
 fail() {
@@ -72,14 +81,79 @@ out=$(as_nobody "$bin/segmora-cli" cut "$scratch/data/cbr128.mp3" "$scratch/home
     fail "segmora-cli cut exited $?: $out"
 [ -s "$scratch/home/piece.mp3" ] || fail "segmora-cli cut made no file: $out"
 
+# The visible windows on the test's display, one "ID WIDTHxHEIGHT NAME" a line.
+windows() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '' 2>/dev/null); do
+        echo "$id $(xwininfo -id "$id" 2>/dev/null | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w "x" h }')" \
+            "$(xdotool getwindowname "$id" 2>/dev/null)"
+    done
+}
+
+# Waits up to ten seconds for a visible window of SIZE (WIDTHxHEIGHT); its id.
+window_sized() {
+    local id
+    for _ in $(seq 100); do
+        id=$(windows | awk -v size="$1" '$2 == size { print $1; exit }')
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# Runs the installed window as the unprivileged user with ARGS, closes it with
+# its close button (RzBmpButton1, at 540, 1 in the 592 x 452 window) and answers
+# the closing message with "later" (RzButton2, at 252, 108 in the 364 x 156
+# message); the window must then end by itself, with status 0.
+run_window() {
+    local what=$1 main message rc=0
+    shift
+    as_nobody DISPLAY="$DISPLAY" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$config" \
+        timeout 30 "$bin/segmora" "$@" >"$scratch/window.log" 2>&1 &
+    local job=$!
+    if ! main=$(window_sized 592x452); then
+        fail "$what: the window did not show"
+    else
+        # A file named on the command line opens once the window is up.
+        sleep 1
+        xdotool mousemove --window "$main" 560 10 click 1
+        if ! message=$(window_sized 364x156); then
+            fail "$what: no closing message; the windows: $(windows)"
+        else
+            sleep 0.2
+            xdotool mousemove --window "$message" 294 122 click 1
+            for _ in $(seq 100); do kill -0 "$job" 2>/dev/null || break; sleep 0.1; done
+            kill -0 "$job" 2>/dev/null && fail "$what: still running after its close; the windows: $(windows)"
+        fi
+    fi
+    wait "$job" || rc=$?
+    [ $rc -eq 0 ] || { fail "$what: the window exited $rc"; cat "$scratch/window.log" >&2; }
+}
+
 if [ -x "$bin/segmora" ]; then
     out=$(as_nobody "$bin/segmora" --version 2>&1) || fail "segmora --version exited $?: $out"
-    # Still running after two seconds is success: the window was up.
-    rc=0
-    as_nobody QT_QPA_PLATFORM=offscreen timeout 2 "$bin/segmora" >"$scratch/window.log" 2>&1 || rc=$?
-    if [ $rc -ne 124 ]; then
-        fail "the window ended by itself after less than two seconds (exit $rc):"
-        cat "$scratch/window.log" >&2
+
+    # A display of the test's own, without a window manager; Xvfb writes its
+    # number once it takes connections.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 200); do [ -s "$scratch/display" ] && break; sleep 0.05; done
+    [ -s "$scratch/display" ] || { cat "$scratch/xvfb.log" >&2; echo "test-package: Xvfb did not start" >&2; exit 1; }
+    DISPLAY=:$(cat "$scratch/display")
+    export DISPLAY
+    # The user's configuration folder, which the first close makes.
+    config=$scratch/home/config
+    settings=$config/segmora/Segmora.ini
+
+    run_window "the first start, with a file" "$scratch/data/cbr128.mp3"
+    if as_nobody grep -q '^Default=' "$settings"; then
+        # A stored language the second start must read and write back as it is.
+        as_nobody sed -i 's/^Default=.*/Default=3/' "$settings"
+        run_window "the second start"
+        as_nobody grep -q '^Default=3$' "$settings" ||
+            fail "the second start did not keep the stored setting: $(as_nobody cat "$settings")"
+    else
+        fail "the first close wrote no $settings"
     fi
 fi
 

@@ -14,12 +14,7 @@ class ChromeTest : public QObject, private TWindowHarness {
     Q_OBJECT
 
 private:
-    QString SettingsFile() const { return QCoreApplication::applicationDirPath() + "/Segmora.ini"; }
-
-    QByteArray Settings() const {
-        QFile F(SettingsFile());
-        return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
-    }
+    QByteArray Settings() const { return StoredSettings(); }
 
     // What a close leaves behind.
     struct TClosed {
@@ -104,9 +99,9 @@ private slots:
         QCOMPARE(Guide, QUrl::fromUserInput(W->GuideAddress()));
         QVERIFY2(Guide.path().endsWith(ChineseEdition ? "/flya/mp3_guide.html" : "/flya/mp3_guide_en.html"),
                  qPrintable(Guide.toString()));
-        // Without a web site named by the build, the guide is the page installed beside the program.
+        // Without a web site named by the build, the guide is the page among the program's read-only files.
         if (Guide.isLocalFile()) {
-            QCOMPARE(Guide.toLocalFile(), BesideProgram("guide" + Guide.path().mid(Guide.path().indexOf("/flya/"))));
+            QCOMPARE(Guide.toLocalFile(), DataFile("guide" + Guide.path().mid(Guide.path().indexOf("/flya/"))));
             QVERIFY(QFile::exists(Guide.toLocalFile()));
         }
         // A page that ends in ".html" is not offered to the chooser when the desktop cannot open it.

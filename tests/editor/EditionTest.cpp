@@ -14,20 +14,12 @@ class EditionTest : public QObject, private TWindowHarness {
     Q_OBJECT
 
 private:
-    QString SettingsFile() const { return QCoreApplication::applicationDirPath() + "/Segmora.ini"; }
-
-    void Store(const char* Value) {
-        QFile F(SettingsFile());
-        QVERIFY(F.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        F.write(QByteArray("[LANGUAGE]\nDefault=") + Value + "\n");
-    }
+    void Store(const char* Value) { StoreSettings(QByteArray("[LANGUAGE]\nDefault=") + Value + "\n"); }
 
     // The stored setting after the window has closed.
     int StoredAtClose() {
         W->close();
-        QFile F(SettingsFile());
-        if (!F.open(QIODevice::ReadOnly)) return -1;
-        const QByteArray All = F.readAll();
+        const QByteArray All = StoredSettings();
         const qsizetype At = All.indexOf("Default=");
         return At < 0 ? -1 : All.mid(At + 8).trimmed().toInt();
     }

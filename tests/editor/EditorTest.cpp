@@ -34,8 +34,6 @@ class EditorTest : public QObject, private TWindowHarness {
     Q_OBJECT
 
 private:
-    QString SettingsFile() const { return QCoreApplication::applicationDirPath() + "/Segmora.ini"; }
-
     // A ten-second file, so that times and marker places are easy to reckon.
     QString TenSeconds() { return Write("ten.mp3", Frames(Layer1Stereo, 1250)); }
     // 144 seconds, for times with two-digit seconds.

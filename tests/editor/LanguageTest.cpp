@@ -69,7 +69,7 @@ class LanguageTest : public QObject, private TWindowHarness {
 
 private:
     QString LanguageFile(const char* Name) const {
-        return BesideProgram(QStringLiteral("Languages/") + QLatin1String(Name) + QStringLiteral(".isl"));
+        return DataFile(QStringLiteral("Languages/") + QLatin1String(Name) + QStringLiteral(".isl"));
     }
 
 private slots:

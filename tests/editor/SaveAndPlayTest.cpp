@@ -79,10 +79,7 @@ private slots:
 
     void init() {
         // The sponsor window has come once already, so every save click saves.
-        QFile Settings(QCoreApplication::applicationDirPath() + "/Segmora.ini");
-        QVERIFY(Settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        Settings.write("[ZZ]\nsyCount=1\n");
-        Settings.close();
+        StoreSettings("[ZZ]\nsyCount=1\n");
         NewTest();
     }
 

@@ -1,9 +1,11 @@
 #include "tests/editor/WindowHarness.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QtTest/QtTest>
 
+#include "editor/ProgramFiles.h"
 #include "player/Mpg123Player.h"
 #include "sponsor/UnitSponsorMsg.h"
 #include "tests/support/TestFiles.h"
@@ -21,6 +23,12 @@ TWindowHarness::~TWindowHarness() = default;
 
 void TWindowHarness::StartHarness() {
     QVERIFY(Files.isValid());
+    QVERIFY(Config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(Config.path()));
+    SetProgramNames();
+    // A copy beside the test program, left by an older build, would be taken
+    // for a portable copy's settings.
+    QFile::remove(QCoreApplication::applicationDirPath() + "/Segmora.ini");
     QApplication::setQuitOnLastWindowClosed(false);
     InstallFontSubstitutes();
     Modals.Otherwise([](QWidget* Modal) {
@@ -38,6 +46,20 @@ void TWindowHarness::NewTest() {
     DesktopOpens = true;
     MakePlayer = SilentPlayer;
     NewWindow();
+}
+
+QString TWindowHarness::SettingsFile() const { return Config.path() + "/segmora/Segmora.ini"; }
+
+void TWindowHarness::StoreSettings(const QByteArray& Text) {
+    QVERIFY(QDir().mkpath(Config.path() + "/segmora"));
+    QFile F(SettingsFile());
+    QVERIFY(F.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(F.write(Text), Text.size());
+}
+
+QByteArray TWindowHarness::StoredSettings() const {
+    QFile F(SettingsFile());
+    return F.open(QIODevice::ReadOnly) ? F.readAll() : QByteArray();
 }
 
 TWindowServices TWindowHarness::Services() {

@@ -3,7 +3,9 @@
 // playing through the silent output, files for it to open, and real mouse and
 // key events on its markers and edits. A test class derives from QObject and
 // from TWindowHarness, and calls StartHarness() in initTestCase() and
-// NewTest() in init().
+// NewTest() in init(). The windows keep their settings where an installed
+// copy does, in the user's configuration folder, here a scratch folder of the
+// test program's own (XDG_CONFIG_HOME).
 #pragma once
 
 #include <QString>
@@ -39,6 +41,7 @@ public:
 
 protected:
     QTemporaryDir Files;
+    QTemporaryDir Config;
     std::vector<TBox> Boxes;
     // The answers to the next dialogs: the file chosen, or a cancel.
     QString NextFile;
@@ -63,6 +66,12 @@ protected:
     TModalDriver Modals;
 
     void StartHarness();
+    // The settings file the windows use: $XDG_CONFIG_HOME/segmora/Segmora.ini.
+    QString SettingsFile() const;
+    // Makes the settings file hold Text, and its folder when it is missing.
+    void StoreSettings(const QByteArray& Text);
+    // The settings file's bytes; empty when there is none.
+    QByteArray StoredSettings() const;
     // Forgets the last test's boxes and answers and opens a fresh window.
     void NewTest();
     // Services that record and answer through this harness.

@@ -4,17 +4,18 @@
 #   1. with a window manager (openbox): dragging the title band with the left
 #      and with the right button moves the window, and the manager's close
 #      request (wmctrl -c) closes it through the window's close path, which
-#      shows the closing message and then writes the settings file;
+#      shows the closing message and then writes the settings file (in the
+#      user's configuration folder, which the first close makes);
 #   2. the same with Alt+F4;
 #   3. without a window manager: the band still moves the window (the window
 #      follows the mouse itself), and the close button closes it.
-# Usage: check-window-manager.sh PROGRAM (a window program whose folder it may
-# write its settings file to). Exits 77 (a skip for ctest) when a tool is missing.
+# Usage: check-window-manager.sh PROGRAM (a window test program). Exits 77 (a
+# skip for ctest) when a tool is missing.
 set -euo pipefail
 
 program=$1
-folder=$(dirname "$program")
-settings=$folder/Segmora.ini
+# A settings file beside it would be a portable copy's, used in place of the user's.
+rm -f "$(dirname "$program")/Segmora.ini"
 
 need() {
     command -v "$1" >/dev/null || {
@@ -29,6 +30,9 @@ need wmctrl wmctrl
 need xwininfo x11-utils
 
 work=$(mktemp -d)
+# The program keeps its settings in a configuration folder of this run's own.
+export XDG_CONFIG_HOME=$work/config
+settings=$XDG_CONFIG_HOME/segmora/Segmora.ini
 pids=()
 cleanup() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -74,7 +78,7 @@ stop_wm() {
 }
 
 start_program() {
-    rm -f "$settings"
+    rm -rf "$XDG_CONFIG_HOME"
     "$program" 2>"$work/program.log" &
     app=$!
     pids+=($app)

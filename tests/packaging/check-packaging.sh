@@ -7,7 +7,8 @@
 #   check-packaging.sh completion     SOURCE_DIR
 #   check-packaging.sh cli-options    SOURCE_DIR BIN_DIR
 #   check-packaging.sh versions       SOURCE_DIR VERSION BIN_DIR
-#   check-packaging.sh installed-tree BUILD_DIR VERSION GUI(ON|OFF)
+#   check-packaging.sh window-command-line BIN_DIR
+#   check-packaging.sh installed-tree BUILD_DIR VERSION GUI(ON|OFF) DATA_FROM_PROGRAM
 # Exits 77 (a skip for ctest) when a tool it needs is missing.
 set -euo pipefail
 
@@ -114,23 +115,61 @@ versions)
         grep -q "^\.TH .* \"Segmora $version\" " "$page" || fail "$page: .TH does not name Segmora $version"
     done
     ;;
+window-command-line)
+    # What the window program answers without showing a window.
+    bin=$1
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+    # The help, like the version, needs no display.
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/segmora" --help) || fail "segmora --help exited $?"
+    [[ $out == "Usage: segmora "*"[FILE]"* ]] || fail "segmora --help printed: $out"
+    # A wrong line is refused before any window shows (and before any settings are written).
+    export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$scratch/config
+    for line in "--bogus" "a.mp3 b.mp3" "-x a.mp3" "--version=2"; do
+        rc=0
+        # shellcheck disable=SC2086
+        timeout 20 "$bin/segmora" $line >"$scratch/out" 2>"$scratch/err" || rc=$?
+        [ $rc -eq 2 ] || fail "segmora $line exited $rc, not 2"
+        [ ! -s "$scratch/out" ] || fail "segmora $line printed on the standard output: $(cat "$scratch/out")"
+        grep -q "^Usage: segmora " "$scratch/err" || fail "segmora $line gave no usage: $(cat "$scratch/err")"
+    done
+    [ ! -e "$scratch/config" ] || fail "a refused command line left settings behind"
+    # Qt's own options are Qt's, not the program's.
+    out=$("$bin/segmora" -platform offscreen --version) || fail "segmora -platform offscreen --version exited $?"
+    [[ $out == "segmora "* ]] || fail "segmora -platform offscreen --version printed: $out"
+    ;;
 installed-tree)
-    build=$1 version=$2 gui=$3
+    build=$1 version=$2 gui=$3 data_from_program=${4:-}
     root=$(mktemp -d)
     trap 'rm -rf "$root"' EXIT
     cmake --install "$build" --prefix "$root" >/dev/null || fail "cmake --install"
     files=(bin/segmora-cli share/man/man1/segmora-cli.1 share/bash-completion/completions/segmora-cli)
     if [ "$gui" = ON ]; then
-        files+=(bin/segmora bin/MarkStart.bmp bin/MarkEnd.bmp bin/MarkStartD.bmp bin/MarkEndD.bmp
-            bin/Languages/English.isl bin/Languages/Spanish.isl bin/Languages/German.isl
-            bin/Languages/Italian.isl bin/Languages/French.isl
-            bin/guide/flya/mp3_guide.html bin/guide/flya/mp3_guide_en.html
+        # The files the window only reads are in the data folder, where the
+        # installed program looks for them (share/segmora beside bin/).
+        data=share/segmora
+        files+=(bin/segmora $data/MarkStart.bmp $data/MarkEnd.bmp $data/MarkStartD.bmp $data/MarkEndD.bmp
+            $data/Languages/English.isl $data/Languages/Spanish.isl $data/Languages/German.isl
+            $data/Languages/Italian.isl $data/Languages/French.isl
+            $data/guide/flya/mp3_guide.html $data/guide/flya/mp3_guide_en.html
             share/man/man1/segmora.1 share/applications/segmora.desktop
             share/metainfo/io.github.segmora.Segmora.metainfo.xml
             share/icons/hicolor/scalable/apps/segmora.svg
             share/icons/hicolor/48x48/apps/segmora.png share/icons/hicolor/256x256/apps/segmora.png)
     fi
     for f in "${files[@]}"; do [ -s "$root/$f" ] || fail "$f is not installed"; done
+    # The installed window looks for them where the install put them.
+    if [ "$gui" = ON ]; then
+        case $data_from_program in
+        # Absolute: a folder of the system, outside the scratch prefix.
+        /*) ;;
+        *) [ -s "$root/bin/$data_from_program/MarkStart.bmp" ] ||
+            fail "the program looks for its files in bin/$data_from_program, where there are none" ;;
+        esac
+    fi
+    # Nothing but the programs among the programs.
+    others=$(cd "$root/bin" && find . -mindepth 1 ! -name segmora ! -name segmora-cli)
+    [ -z "$others" ] || fail "bin/ holds more than the programs: $others"
     out=$("$root/bin/segmora-cli" --version) && [ "$out" = "segmora-cli $version" ] ||
         fail "the installed segmora-cli --version: \"${out:-}\""
     ;;
