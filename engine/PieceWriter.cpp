@@ -78,6 +78,7 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
 }
 
 void TPieceWriter::Seen(const char* Data, int64_t Count) {
+    FWrittenBytes += uint64_t(Count);
     if (FAllowed) FCrc.Add(reinterpret_cast<const uint8_t*>(Data), size_t(Count));
 }
 
@@ -89,10 +90,11 @@ void TPieceWriter::Reserve() {
 
 // A source without an information frame gets one in its piece only when the
 // piece turns out to change its bit rate, mostly within its first frames:
-// what was written so far moves up to make room.
+// what was written so far moves up to make room. The frames announced and
+// not yet written follow at the target's position.
 void TPieceWriter::MakeRoom() {
     if (!FLaidOut || FReserved) return;
-    const int64_t Written = int64_t(FAudioBytes);
+    const int64_t Written = int64_t(FWrittenBytes);
     std::vector<char> Chunk(size_t(std::min<int64_t>(Written, 1 << 20)));
     for (int64_t Left = Written; Left > 0;) {
         const int64_t N = std::min<int64_t>(Left, int64_t(Chunk.size()));

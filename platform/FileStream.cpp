@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/WriteBehind.h"
+
 namespace {
 
 // Big enough that a walk over ~400-byte frames costs one system call per
@@ -51,8 +53,14 @@ bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
 }  // namespace
 
 const char* const NotARegularFile = "Not a regular file";
+const char* const ShorterThanOpened = "The file is shorter than when it was opened";
 
 void TFileStream::SetReadFaultForTests(TReadFault Fault) { ReadFault() = std::move(Fault); }
+
+int TFileStream::InjectedReadFault(const std::string& FileName, int64_t At) {
+    const TReadFault& Fault = ReadFault();
+    return Fault ? Fault(FileName, At) : 0;
+}
 
 bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity) {
     struct stat St {};
@@ -141,14 +149,12 @@ TFileIdentity TFileStream::Identity() const {
 }
 
 int64_t TFileStream::ReadAt(char* Data, int64_t Count, int64_t At) {
-    if (const TReadFault& Fault = ReadFault())
-        if (const int Error = Fault(FFileName, At)) throw EReadError(FFileName, SystemReason(Error));
+    if (const int Error = InjectedReadFault(FFileName, At)) throw EReadError(FFileName, SystemReason(Error));
     const int64_t N = PreadAll(FHandle, Data, Count, At);
     if (N < 0) throw EReadError(FFileName, SystemReason(errno));
     // The size seen at the open is what the caller walks by: a file that
-    // ends before it has been shortened meanwhile, and what is left of it
-    // is not the file that was analysed.
-    if (N < Count && At + N < FSize) throw EReadError(FFileName, "The file is shorter than when it was opened");
+    // ends before it has been shortened meanwhile.
+    if (N < Count && At + N < FSize) throw EReadError(FFileName, ShorterThanOpened);
     return N;
 }
 
@@ -162,6 +168,7 @@ bool TFileStream::FillFrom(int64_t At) {
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
+    Settle();
     if (FBufDirty) FlushWrites();
     char* Out = static_cast<char*>(Buffer);
     int64_t Done = 0;
@@ -191,6 +198,7 @@ void TFileStream::ReadBuffer(void* Buffer, int64_t Count) {
 void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
+    Settle();
     const char* Data = static_cast<const char*>(Buffer);
     if (!FBufDirty) DropReadBuffer();
     const bool Appends = FBufDirty && FPosition == FBufStart + FBufLen;
@@ -211,7 +219,9 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
 }
 
 void TFileStream::RawWrite(int64_t At, const char* Data, int64_t Count) {
-    if (!PwriteAll(FHandle, Data, Count, At)) throw EWriteError(FFileName, SystemReason(errno));
+    if (PwriteAll(FHandle, Data, Count, At)) return;
+    const int Error = errno;
+    throw EWriteError(FFileName, SystemReason(Error), Error);
 }
 
 void TFileStream::FlushWrites() {
@@ -223,11 +233,47 @@ void TFileStream::FlushWrites() {
     RawWrite(FBufStart, FBuffer.data(), Len);
 }
 
-void TFileStream::Flush() { FlushWrites(); }
+void TFileStream::Reserve(int64_t Count) {
+    if (Count <= 0 || !FWritable || FHandle < 0) return;
+    Settle();
+    // Room behind the end, not counted in the file's size: a file read or
+    // linked before the next Flush() is the size its writes made it.
+    if (::fallocate(FHandle, FALLOC_FL_KEEP_SIZE, FSize, Count) == 0) FReserved = true;
+}
+
+void TFileStream::Flush() {
+    Settle();
+    FlushWrites();
+    if (!FReserved) return;
+    FReserved = false;
+    // Cutting the file at its own size gives back the blocks behind its end.
+    if (::ftruncate(FHandle, FSize) != 0) throw EWriteError(FFileName, SystemReason(errno));
+}
+
+void TFileStream::WriteBehind(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return;
+    if (!FWritable) throw EWriteError();
+    // The bytes waiting in the buffer go first; a buffer of bytes read may
+    // hold what the write changes.
+    FlushWrites();
+    DropReadBuffer();
+    if (!FBehind) FBehind = std::make_unique<TWriteBehind>(FHandle);
+    if (const int Error = FBehind->Write(static_cast<const char*>(Buffer), Count, FPosition)) {
+        FBehind->Wait();
+        throw EWriteError(FFileName, SystemReason(Error), Error);
+    }
+    FPosition += Count;
+    FSize = std::max(FSize, FPosition);
+}
+
+void TFileStream::SettleWrites() {
+    if (const int Error = FBehind->Wait()) throw EWriteError(FFileName, SystemReason(Error), Error);
+}
 
 void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* Observer) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
+    Settle();
     if (Source.FSize - Source.FPosition < Count) throw EReadError();
     // The bytes pass through our write buffer: the source has them in its read
     // buffer already (the caller has just looked at the frame), and a copy in
