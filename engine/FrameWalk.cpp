@@ -53,6 +53,23 @@ TStep StepOver(TSource& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t H
     return TStep::Other;
 }
 
+// The step over a map. Mostly the head of a frame lies in the loaded bytes:
+// it is looked at where it lies. Anything else takes the general step. Head
+// points at the step's first bytes either way.
+TStep StepOverMap(TMappedFile& Source, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Buffer[InfoHeadBytes],
+                  const uint8_t*& Head) {
+    const int64_t Start = Source.Position();
+    if (const auto* Here = reinterpret_cast<const uint8_t*>(Source.Peek(InfoHeadBytes))) {
+        if (DecodeFrameHeader(Here, Frame) && Start + Frame.Length <= AudioEnd) {
+            Head = Here;
+            Source.SetPosition(Start + Frame.Length);
+            return IsInformationFrame(Frame, Here) ? TStep::Information : TStep::Frame;
+        }
+    }
+    Head = Buffer;
+    return StepOver(Source, AudioEnd, Frame, Buffer);
+}
+
 // Frame length and duration of a step: an audio frame counts, anything else is 0.
 void Measure(TStep Step, const TFrameHeader& Frame, int32_t& FrameBytes, double& FrameMs) {
     const bool Audio = Step == TStep::Frame;
@@ -127,10 +144,11 @@ TStepRun SkipAudio(TMappedFile& Stream, int64_t TargetMs, TSkipWatcher* Watcher)
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
     TFrameHeader Frame;
-    uint8_t Head[InfoHeadBytes];
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
     while (Stream.Position() < Stream.Size() - FrameHeaderBytes && double(TargetMs) > Elapsed) {
         const int64_t Start = Stream.Position();
-        const TStep Step = StepOver(Stream, Stream.Size(), Frame, Head);
+        const TStep Step = StepOverMap(Stream, Stream.Size(), Frame, Buffer, Head);
         Position = Stream.Position();
         if (Step != TStep::Frame) continue;
         if (Watcher) Watcher->FramePassed(Start, Frame, Head);
@@ -144,7 +162,8 @@ namespace {
 
 // The frames a copy takes, gathered into runs of adjacent bytes (nearly
 // always the whole piece), so that the target is written in large pieces
-// straight from the map and the watcher sees long runs of bytes.
+// straight from the map. The watcher is shown the bytes a little at a time,
+// just behind the walk, while the processor still has them at hand.
 class TRunCopy {
 public:
     TRunCopy(TMappedFile& Source, TFileStream& Target, TCopyWatcher* Watcher)
@@ -155,20 +174,28 @@ public:
         if (At + Count > FSource.Size()) throw EReadError();
         if (At != FTo || FTo + Count - FFrom > TMappedFile::CopyPiece) {
             Flush();
-            FFrom = FTo = At;
+            FFrom = FShownTo = FTo = At;
         }
         FTo += Count;
+        if (FTo - FShownTo >= ShowStep) Show();
     }
     void Flush() {
-        FSource.CopyTo(FTarget, FFrom, FTo - FFrom, FWatcher);
+        Show();
+        FSource.CopyTo(FTarget, FFrom, FTo - FFrom);
         FFrom = FTo;
     }
 
 private:
+    void Show() {
+        if (FWatcher) FSource.Show(FShownTo, FTo - FShownTo, *FWatcher);
+        FShownTo = FTo;
+    }
+    static constexpr int64_t ShowStep = 16 * 1024;
+
     TMappedFile& FSource;
     TFileStream& FTarget;
     TCopyWatcher* FWatcher;
-    int64_t FFrom = 0, FTo = 0;
+    int64_t FFrom = 0, FTo = 0, FShownTo = 0;
 };
 
 // Copies steps while More(position, elapsed ms) says so.
@@ -177,12 +204,13 @@ TStepRun CopySteps(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, T
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
     TFrameHeader Frame;
-    uint8_t Head[InfoHeadBytes];
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
     TRunCopy Run(Source, Target, Watcher);
     while (Source.Position() < std::min(AudioEnd - FrameHeaderBytes, Source.Size()) &&
            More(Source.Position(), Elapsed)) {
         const int64_t Start = Source.Position();
-        const TStep Step = StepOver(Source, AudioEnd, Frame, Head);
+        const TStep Step = StepOverMap(Source, AudioEnd, Frame, Buffer, Head);
         Position = Source.Position();
         if (Step != TStep::Frame) continue;
         if (Watcher) Watcher->FrameAhead(Frame, Head);
@@ -216,12 +244,13 @@ int64_t NextAudioFrame(TMappedFile& Stream, int64_t AudioEnd, TFrameHeader& Fram
     const int64_t Was = Stream.Position();
     const int64_t Until = Was + LookAhead;
     int64_t Found = NoMoreAudio;
-    uint8_t Head[InfoHeadBytes];
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
     while (Found == NoMoreAudio && Stream.Position() < std::min(AudioEnd - FrameHeaderBytes, Stream.Size())) {
         const int64_t Start = Stream.Position();
         if (Start >= Until) {
             Found = NotSeen;
-        } else if (StepOver(Stream, AudioEnd, Frame, Head) == TStep::Frame) {
+        } else if (StepOverMap(Stream, AudioEnd, Frame, Buffer, Head) == TStep::Frame) {
             Found = Start;
             std::copy(Head, Head + FrameHeaderBytes, Header);
         }

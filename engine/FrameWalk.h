@@ -18,7 +18,7 @@
 int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count);
 
 // Told about the audio frames a copy takes: each one before its bytes reach
-// the target, then those bytes as they pass.
+// the target, then those bytes, in order, in pieces of any size.
 class TCopyWatcher : public TBytesObserver {
 public:
     virtual void FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) = 0;

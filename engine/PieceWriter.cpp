@@ -78,7 +78,6 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
 }
 
 void TPieceWriter::Seen(const char* Data, int64_t Count) {
-    FWrittenBytes += uint64_t(Count);
     if (FAllowed) FCrc.Add(reinterpret_cast<const uint8_t*>(Data), size_t(Count));
 }
 
@@ -94,7 +93,7 @@ void TPieceWriter::Reserve() {
 // not yet written follow at the target's position.
 void TPieceWriter::MakeRoom() {
     if (!FLaidOut || FReserved) return;
-    const int64_t Written = int64_t(FWrittenBytes);
+    const int64_t Written = FTarget.Position() - FBase;
     std::vector<char> Chunk(size_t(std::min<int64_t>(Written, 1 << 20)));
     for (int64_t Left = Written; Left > 0;) {
         const int64_t N = std::min<int64_t>(Left, int64_t(Chunk.size()));

@@ -159,17 +159,21 @@ TTrim PieceTrim(const TInfoFrame& Source, bool StartsAtFirst, const TPreroll& Pr
 }
 
 // Room set aside for a piece that starts at Start and lasts Span: the audio
-// from there on, or what the span takes at the file's average rate, a tenth
-// more, whichever is less; and room for the information frame and the tag.
-// Set aside ahead, the file system need not find room while the copy runs.
-int64_t PieceRoom(const TMp3DataInfo& D, int64_t Start, int32_t Span) {
+// from there on, or what the span takes at the rate of the audio before it
+// (or of the whole, when the piece starts at the beginning) and a tenth more,
+// whichever is less; and room for the information frame and the tag. Set
+// aside ahead, the file system need not find room while the copy runs.
+int64_t PieceRoom(const TMp3DataInfo& D, int64_t Start, int32_t Span, int64_t SkippedBytes, double SkippedMs) {
     constexpr int64_t Extra = 64 * 1024;
-    const int64_t Rest = std::max<int64_t>(D.AudioEnd() - Start, 0);
-    const int64_t Audio = D.AudioEnd() - D.FirstFrameOffset();
     if (Span <= 0) return 0;
-    if (D.LengthMs <= 0) return Rest + Extra;
-    const double ByRate = double(Audio) / double(D.LengthMs) * double(Span) * 1.1;
-    return std::min<int64_t>(Rest, int64_t(ByRate)) + Extra;
+    const int64_t Rest = std::max<int64_t>(D.AudioEnd() - Start, 0);
+    double BytesPerMs = 0.0;
+    if (SkippedMs > 0)
+        BytesPerMs = double(SkippedBytes) / SkippedMs;
+    else if (D.LengthMs > 0)
+        BytesPerMs = double(D.AudioEnd() - D.FirstFrameOffset()) / double(D.LengthMs);
+    if (BytesPerMs <= 0) return Rest + Extra;
+    return std::min<int64_t>(Rest, int64_t(BytesPerMs * double(Span) * 1.1)) + Extra;
 }
 
 }  // namespace
@@ -205,7 +209,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
     TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame);
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
-    int64_t SkippedBytes = 0, PrerollBytes = 0;
+    int64_t SkippedBytes = 0, SkippedMs = 0, PrerollBytes = 0;
     TFrameTrail Trail;
     TPreroll Preroll;
     TStepRun Copied;
@@ -217,12 +221,13 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
         Map.Guarded([&] {
             Map.SetPosition(DataInfo.FirstFrameOffset());
             if (StartMs > 0 && Options.Exact) {
-                SkippedBytes = SkipAudio(Map, StartMs, &Trail).Bytes;
+                const TStepRun Skipped = SkipAudio(Map, StartMs, &Trail);
+                SkippedBytes = Skipped.Bytes;
+                SkippedMs = static_cast<int64_t>(Skipped.Ms);
             } else if (StartMs > 0) {
-                int64_t SkippedMs = 0;
                 SkipToTime(Map, SkippedBytes, StartMs, SkippedMs);
             }
-            Output.Stream().Reserve(PieceRoom(DataInfo, Map.Position(), Span));
+            Output.Stream().Reserve(PieceRoom(DataInfo, Map.Position(), Span, SkippedBytes, double(SkippedMs)));
 
             if (Options.Exact) Preroll = FindPreroll(Map, AudioEnd, Trail);
             if (Preroll.Frames > 0) {

@@ -73,6 +73,7 @@ TMappedFile::TMappedFile(TFileStream& File, bool Map) : FFile(File), FSize(File.
 }
 
 TMappedFile::~TMappedFile() {
+    FAhead.reset();
     if (FData) ::munmap(const_cast<char*>(FData), size_t(FSize));
 }
 
@@ -132,6 +133,28 @@ void TMappedFile::CopyTo(TFileStream& Target, int64_t At, int64_t Count, TBytesO
     }
 }
 
+void TMappedFile::Show(int64_t At, int64_t Count, TBytesObserver& Observer) {
+    if (Count <= 0) return;
+    if (At < 0 || At + Count > FSize) throw EReadError();
+    if (!FData) {
+        FShown.resize(size_t(std::min(Count, Window)));
+        FFile.SetPosition(At);
+        for (int64_t Done = 0; Done < Count;) {
+            const int64_t N = std::min(Count - Done, Window);
+            FFile.ReadBuffer(FShown.data(), N);
+            Observer.Seen(FShown.data(), N);
+            Done += N;
+        }
+        return;
+    }
+    for (int64_t Done = 0; Done < Count;) {
+        const int64_t N = std::min(Count - Done, Window);
+        Load(At + Done, N);
+        Observer.Seen(FData + At + Done, N);
+        Done += N;
+    }
+}
+
 void TMappedFile::Load(int64_t At, int64_t Count) {
     bool Guarded = false;
     for (TGuard* G = Armed; G && !Guarded; G = G->Outer) Guarded = G->From == FData;
@@ -143,11 +166,15 @@ void TMappedFile::Load(int64_t At, int64_t Count) {
         LetGo(FLoadedFrom, FLoadedTo);
         FLoadedFrom = FLoadedTo = At / Window * Window;
     }
+    if (FLoadedTo >= At + Count) return;
+    // A file longer than what stays loaded gets a helper that loads ahead.
+    if (!FAhead && FPopulate && FSize > Kept) FAhead = std::make_unique<TLoadAhead>(FData, FSize, Window);
     while (FLoadedTo < At + Count) {
         const int64_t Next = std::min(FLoadedTo + Window, FSize);
         LoadWindow(FLoadedTo, Next - FLoadedTo);
         FLoadedTo = Next;
     }
+    if (FAhead) FAhead->Ask(FLoadedTo + Window, FLoadedTo + Ahead);
     // Letting go costs the other processors a flush of their address
     // caches when the process has threads: it is done in large steps.
     if (FLoadedTo - FLoadedFrom >= 2 * Kept) {
@@ -159,7 +186,7 @@ void TMappedFile::Load(int64_t At, int64_t Count) {
 
 void TMappedFile::LoadWindow(int64_t At, int64_t Count) {
     if (const int Error = TFileStream::InjectedReadFault(FileName(), At)) RaiseFault(Error);
-    if (!FPopulate) return;
+    if (!FPopulate || (FAhead && FAhead->Loaded(At, At + Count))) return;
     // Loading the pages ahead costs less than faulting them in one by one,
     // and a page that cannot be read fails here instead of raising SIGBUS.
     while (::madvise(const_cast<char*>(FData + At), size_t(Count), MADV_POPULATE_READ) != 0) {

@@ -18,9 +18,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/FileStream.h"
+#include "platform/LoadAhead.h"
 
 class TMappedFile {
 public:
@@ -46,13 +49,20 @@ public:
     // As TFileStream::Read: up to Count bytes from the position, fewer at the
     // end of the file; EReadError when the file fails or has been shortened.
     int64_t Read(void* Buffer, int64_t Count) {
-        if (Count > 0 && FPosition >= FLoadedFrom && FPosition + Count <= FLoadedTo) {
-            FetchAhead();
-            std::memcpy(Buffer, FData + FPosition, static_cast<size_t>(Count));
+        if (const char* Here = Peek(Count)) {
+            std::memcpy(Buffer, Here, static_cast<size_t>(Count));
             FPosition += Count;
             return Count;
         }
         return ReadLoading(Buffer, Count);
+    }
+    // The Count bytes at the position where they lie in the map, when they
+    // are loaded already; nullptr otherwise (Read loads them). The position
+    // is kept.
+    const char* Peek(int64_t Count) {
+        if (Count <= 0 || FPosition < FLoadedFrom || FPosition + Count > FLoadedTo) return nullptr;
+        FetchAhead();
+        return FData + FPosition;
     }
 
     // Writes Count bytes of the file from At on into Target at its position,
@@ -62,6 +72,11 @@ public:
     // may still be under way when this returns: the Guarded() call it is
     // made in waits for them before it returns.
     void CopyTo(TFileStream& Target, int64_t At, int64_t Count, TBytesObserver* Observer = nullptr);
+
+    // Shows Observer the file's bytes [At, At + Count), in pieces, where they
+    // lie in the map: just after a walk has passed them, they are still in
+    // the processor's cache. EReadError when the file holds fewer.
+    void Show(int64_t At, int64_t Count, TBytesObserver& Observer);
 
     // Runs Work; a fault in reading this map while it runs ends it with the
     // EReadError of a shortened or failing file (so does a write from the map
@@ -77,6 +92,7 @@ public:
     static constexpr int64_t Window = 256 * 1024;  // what is loaded at a time
     static constexpr int64_t Kept = 16 * Window;   // how much at least stays loaded behind the reader
     static constexpr int64_t CopyPiece = 1024 * 1024;
+    static constexpr int64_t Ahead = 8 * Window;  // what a helper loads ahead of the reader
 
 private:
     // A reader that walks forward with small reads (a frame's header, then
@@ -84,11 +100,13 @@ private:
     // ahead of it are fetched while it works on these. The copy that
     // follows the walk then finds its bytes in the cache too.
     void FetchAhead() {
-        const int64_t Until = std::min(FPosition + FetchDistance, FLoadedTo);
         if (FFetchedTo < FPosition) FFetchedTo = FPosition & ~(CacheLine - 1);
-        for (; FFetchedTo < Until; FFetchedTo += CacheLine) __builtin_prefetch(FData + FFetchedTo);
+        if (FFetchedTo >= std::min(FPosition + FetchDistance, FLoadedTo - FetchStep)) return;
+        for (int64_t Line = 0; Line < FetchStep; Line += CacheLine) __builtin_prefetch(FData + FFetchedTo + Line);
+        FFetchedTo += FetchStep;
     }
     static constexpr int64_t CacheLine = 64;
+    static constexpr int64_t FetchStep = 8 * CacheLine;  // more than a frame's bytes, mostly
     static constexpr int64_t FetchDistance = 8192;
 
     int64_t ReadLoading(void* Buffer, int64_t Count);
@@ -107,7 +125,9 @@ private:
     // is while the file is read through its stream.
     int64_t FLoadedFrom = 0;
     int64_t FLoadedTo = 0;
-    int64_t FFetchedTo = 0;             // the lines before it have been fetched
-    bool FPopulate = true;              // the system loads ranges on request
-    TFileStream* FWritingTo = nullptr;  // has writes from the map under way
+    int64_t FFetchedTo = 0;              // the lines before it have been fetched
+    bool FPopulate = true;               // the system loads ranges on request
+    TFileStream* FWritingTo = nullptr;   // has writes from the map under way
+    std::vector<char> FShown;            // what Show() read where nothing is mapped
+    std::unique_ptr<TLoadAhead> FAhead;  // made when a long file is read
 };

@@ -1,9 +1,9 @@
 #include "platform/WriteBehind.h"
 
 #include <cerrno>
-#include <csignal>
-#include <pthread.h>
 #include <unistd.h>
+
+#include "platform/HelperThread.h"
 
 namespace {
 
@@ -20,17 +20,7 @@ int PwriteAll(int Handle, const char* Data, int64_t Count, int64_t At) {
 
 }  // namespace
 
-TWriteBehind::TWriteBehind(int Handle) : FHandle(Handle) {
-    // The program's signals (an interrupt, a terminal that goes away) are
-    // for the threads it made itself: this one blocks them all. A write past
-    // the file size limit then fails with EFBIG, as the program asks for
-    // when it ignores SIGXFSZ.
-    sigset_t All, Was;
-    sigfillset(&All);
-    pthread_sigmask(SIG_SETMASK, &All, &Was);
-    FThread = std::thread([this] { Run(); });
-    pthread_sigmask(SIG_SETMASK, &Was, nullptr);
-}
+TWriteBehind::TWriteBehind(int Handle) : FHandle(Handle), FThread(StartHelperThread([this] { Run(); })) {}
 
 TWriteBehind::~TWriteBehind() {
     {
