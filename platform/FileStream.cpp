@@ -14,6 +14,7 @@ namespace {
 // Big enough that a walk over ~400-byte frames costs one system call per
 // hundreds of frames; small enough to stay in the CPU caches.
 constexpr int64_t BufferSize = 256 * 1024;
+constexpr int64_t FirstFill = 16 * 1024;
 
 std::string SystemReason(int Error) { return std::strerror(Error); }
 
@@ -75,7 +76,7 @@ bool FileExists(const std::string& FileName) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
-    : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead), FBuffer(BufferSize) {
+    : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     int Flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     if (Mode == TFileMode::fmCreate) Flags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
@@ -100,7 +101,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
 }
 
 TFileStream::TFileStream(int Handle, const std::string& FileName)
-    : FFileName(FileName), FHandle(Handle), FWritable(true), FBuffer(BufferSize) {
+    : FFileName(FileName), FHandle(Handle), FWritable(true) {
     struct stat St {};
     if (::fstat(FHandle, &St) != 0) {
         const int Error = errno;
@@ -158,11 +159,19 @@ int64_t TFileStream::ReadAt(char* Data, int64_t Count, int64_t At) {
     return N;
 }
 
+char* TFileStream::BufferBytes() {
+    if (!FBuffer) FBuffer = std::make_unique_for_overwrite<char[]>(size_t(BufferSize));
+    return FBuffer.get();
+}
+
 bool TFileStream::FillFrom(int64_t At) {
     FBufStart = At;
     FBufLen = 0;
     if (At >= FSize) return false;
-    FBufLen = ReadAt(FBuffer.data(), std::min(BufferSize, FSize - At), At);
+    // The first read of a file mostly looks at a header or two.
+    const int64_t Fill = FFilled ? BufferSize : FirstFill;
+    FFilled = true;
+    FBufLen = ReadAt(BufferBytes(), std::min(Fill, FSize - At), At);
     return FBufLen > 0;
 }
 
@@ -176,7 +185,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
         const int64_t Want = Count - Done;
         if (FPosition >= FBufStart && FPosition < FBufStart + FBufLen) {
             const int64_t N = std::min(Want, FBufStart + FBufLen - FPosition);
-            std::memcpy(Out + Done, FBuffer.data() + (FPosition - FBufStart), static_cast<size_t>(N));
+            std::memcpy(Out + Done, BufferBytes() + (FPosition - FBufStart), static_cast<size_t>(N));
             Done += N;
             FPosition += N;
         } else if (Want >= BufferSize) {
@@ -211,7 +220,7 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
             FBufLen = 0;
             FBufDirty = true;
         }
-        std::memcpy(FBuffer.data() + FBufLen, Data, static_cast<size_t>(Count));
+        std::memcpy(BufferBytes() + FBufLen, Data, static_cast<size_t>(Count));
         FBufLen += Count;
     }
     FPosition += Count;
@@ -230,7 +239,7 @@ void TFileStream::FlushWrites() {
     FBufDirty = false;
     const int64_t Len = FBufLen;
     FBufLen = 0;
-    RawWrite(FBufStart, FBuffer.data(), Len);
+    RawWrite(FBufStart, BufferBytes(), Len);
 }
 
 void TFileStream::Reserve(int64_t Count) {
@@ -287,8 +296,8 @@ void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* O
             FBufDirty = true;
         }
         const int64_t N = std::min(Count, BufferSize - FBufLen);
-        if (Source.Read(FBuffer.data() + FBufLen, N) != N) throw EReadError();
-        if (Observer) Observer->Seen(FBuffer.data() + FBufLen, N);
+        if (Source.Read(BufferBytes() + FBufLen, N) != N) throw EReadError();
+        if (Observer) Observer->Seen(BufferBytes() + FBufLen, N);
         FBufLen += N;
         FPosition += N;
         Count -= N;

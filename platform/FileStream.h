@@ -162,8 +162,12 @@ private:
     int64_t FSize = 0;
 
     // One buffer serves reads (bytes at FBufStart of the file) or writes
-    // (bytes to go to FBufStart), never both at once.
-    std::vector<char> FBuffer;
+    // (bytes to go to FBufStart), never both at once. It is made when first
+    // needed, and not cleared: a stream that only looks at a few bytes, or
+    // only writes behind, costs no more.
+    char* BufferBytes();
+    std::unique_ptr<char[]> FBuffer;
+    bool FFilled = false;  // the stream has read into its buffer before
     int64_t FBufStart = 0;
     int64_t FBufLen = 0;
     bool FBufDirty = false;

@@ -73,7 +73,6 @@ TMappedFile::TMappedFile(TFileStream& File, bool Map) : FFile(File), FSize(File.
 }
 
 TMappedFile::~TMappedFile() {
-    FAhead.reset();
     if (FData) ::munmap(const_cast<char*>(FData), size_t(FSize));
 }
 
@@ -166,15 +165,11 @@ void TMappedFile::Load(int64_t At, int64_t Count) {
         LetGo(FLoadedFrom, FLoadedTo);
         FLoadedFrom = FLoadedTo = At / Window * Window;
     }
-    if (FLoadedTo >= At + Count) return;
-    // A file longer than what stays loaded gets a helper that loads ahead.
-    if (!FAhead && FPopulate && FSize > Kept) FAhead = std::make_unique<TLoadAhead>(FData, FSize, Window);
     while (FLoadedTo < At + Count) {
         const int64_t Next = std::min(FLoadedTo + Window, FSize);
         LoadWindow(FLoadedTo, Next - FLoadedTo);
         FLoadedTo = Next;
     }
-    if (FAhead) FAhead->Ask(FLoadedTo + Window, FLoadedTo + Ahead);
     // Letting go costs the other processors a flush of their address
     // caches when the process has threads: it is done in large steps.
     if (FLoadedTo - FLoadedFrom >= 2 * Kept) {
@@ -186,7 +181,7 @@ void TMappedFile::Load(int64_t At, int64_t Count) {
 
 void TMappedFile::LoadWindow(int64_t At, int64_t Count) {
     if (const int Error = TFileStream::InjectedReadFault(FileName(), At)) RaiseFault(Error);
-    if (!FPopulate || (FAhead && FAhead->Loaded(At, At + Count))) return;
+    if (!FPopulate) return;
     // Loading the pages ahead costs less than faulting them in one by one,
     // and a page that cannot be read fails here instead of raising SIGBUS.
     while (::madvise(const_cast<char*>(FData + At), size_t(Count), MADV_POPULATE_READ) != 0) {

@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "platform/FileStream.h"
-#include "platform/LoadAhead.h"
 
 class TMappedFile {
 public:
@@ -92,7 +91,6 @@ public:
     static constexpr int64_t Window = 256 * 1024;  // what is loaded at a time
     static constexpr int64_t Kept = 16 * Window;   // how much at least stays loaded behind the reader
     static constexpr int64_t CopyPiece = 1024 * 1024;
-    static constexpr int64_t Ahead = 8 * Window;  // what a helper loads ahead of the reader
 
 private:
     // A reader that walks forward with small reads (a frame's header, then
@@ -129,5 +127,4 @@ private:
     bool FPopulate = true;               // the system loads ranges on request
     TFileStream* FWritingTo = nullptr;   // has writes from the map under way
     std::vector<char> FShown;            // what Show() read where nothing is mapped
-    std::unique_ptr<TLoadAhead> FAhead;  // made when a long file is read
 };
