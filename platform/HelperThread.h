@@ -7,8 +7,22 @@
 
 #include <csignal>
 #include <pthread.h>
+#include <sched.h>
 #include <thread>
 #include <utility>
+
+// Keeps Helper off the processor the calling thread runs on, where there are
+// others: the system does not always move one of two busy threads of a
+// process to an idle processor (it keeps a thread where its cache is warm),
+// and a helper that takes turns with its caller helps nothing.
+inline void KeepOffThisProcessor(std::thread& Helper) {
+    cpu_set_t Allowed;
+    if (pthread_getaffinity_np(Helper.native_handle(), sizeof Allowed, &Allowed) != 0) return;
+    const int Here = sched_getcpu();
+    if (Here < 0 || !CPU_ISSET(Here, &Allowed) || CPU_COUNT(&Allowed) < 2) return;
+    CPU_CLR(Here, &Allowed);
+    pthread_setaffinity_np(Helper.native_handle(), sizeof Allowed, &Allowed);
+}
 
 template <class F>
 std::thread StartHelperThread(F&& Run) {

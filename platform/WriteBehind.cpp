@@ -1,6 +1,7 @@
 #include "platform/WriteBehind.h"
 
 #include <cerrno>
+#include <chrono>
 #include <unistd.h>
 
 #include "platform/HelperThread.h"
@@ -20,7 +21,9 @@ int PwriteAll(int Handle, const char* Data, int64_t Count, int64_t At) {
 
 }  // namespace
 
-TWriteBehind::TWriteBehind(int Handle) : FHandle(Handle), FThread(StartHelperThread([this] { Run(); })) {}
+TWriteBehind::TWriteBehind(int Handle) : FHandle(Handle), FThread(StartHelperThread([this] { Run(); })) {
+    KeepOffThisProcessor(FThread);
+}
 
 TWriteBehind::~TWriteBehind() {
     {
@@ -31,9 +34,19 @@ TWriteBehind::~TWriteBehind() {
     FThread.join();
 }
 
+// The thread that hands over writes is mostly quicker than the system's copy
+// into the file, and waits for room. Woken by the writing thread, the system
+// would move it onto that thread's processor, where the two take turns while
+// another processor idles: it naps and looks again instead.
+void TWriteBehind::Nap(std::unique_lock<std::mutex>& Lock) {
+    Lock.unlock();
+    std::this_thread::sleep_for(NapTime);
+    Lock.lock();
+}
+
 int TWriteBehind::Write(const char* Data, int64_t Count, int64_t At) {
     std::unique_lock<std::mutex> Lock(FLock);
-    FChanged.wait(Lock, [this] { return FCount < Depth || FError != 0; });
+    while (FCount == Depth && FError == 0) Nap(Lock);
     if (FError != 0) return FError;
     FJobs[(FFirst + FCount) % Depth] = {Data, Count, At};
     ++FCount;
@@ -44,7 +57,7 @@ int TWriteBehind::Write(const char* Data, int64_t Count, int64_t At) {
 
 int TWriteBehind::Wait() {
     std::unique_lock<std::mutex> Lock(FLock);
-    FChanged.wait(Lock, [this] { return FCount == 0; });
+    while (FCount > 0) Nap(Lock);
     return FError;
 }
 

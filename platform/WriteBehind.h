@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,8 @@ private:
         int64_t At = 0;
     };
     void Run();
+    void Nap(std::unique_lock<std::mutex>& Lock);
+    static constexpr std::chrono::microseconds NapTime{50};
 
     const int FHandle;
     std::mutex FLock;
