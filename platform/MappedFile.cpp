@@ -185,7 +185,7 @@ void TMappedFile::LoadWindow(int64_t At, int64_t Count) {
     // Loading the pages ahead costs less than faulting them in one by one,
     // and a page that cannot be read fails here instead of raising SIGBUS.
     while (::madvise(const_cast<char*>(FData + At), size_t(Count), MADV_POPULATE_READ) != 0) {
-        if (errno == EINTR || errno == EAGAIN) continue;
+        if (errno == EINTR) continue;
         // A system that cannot load on request: the reads fault the pages in.
         if (errno == EINVAL) {
             FPopulate = false;

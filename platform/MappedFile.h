@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -123,8 +122,8 @@ private:
     // is while the file is read through its stream.
     int64_t FLoadedFrom = 0;
     int64_t FLoadedTo = 0;
-    int64_t FFetchedTo = 0;              // the lines before it have been fetched
-    bool FPopulate = true;               // the system loads ranges on request
-    TFileStream* FWritingTo = nullptr;   // has writes from the map under way
-    std::vector<char> FShown;            // what Show() read where nothing is mapped
+    int64_t FFetchedTo = 0;             // the lines before it have been fetched
+    bool FPopulate = true;              // the system loads ranges on request
+    TFileStream* FWritingTo = nullptr;  // has writes from the map under way
+    std::vector<char> FShown;           // what Show() read where nothing is mapped
 };
