@@ -17,7 +17,7 @@ int MainDataRoom(const TFrameTrail::TTrailFrame& F) {
 
 // How far before its own main data a frame's main data begins: the first 9
 // bits of the side information (8 in MPEG 2 and 2.5).
-int MainDataBegin(TFileStream& Source, int64_t Offset, const TFrameHeader& Frame, bool Crc) {
+int MainDataBegin(TMappedFile& Source, int64_t Offset, const TFrameHeader& Frame, bool Crc) {
     uint8_t Side[2] = {0, 0};
     Source.SetPosition(Offset + FrameHeaderBytes + (Crc ? CrcBytes : 0));
     Source.Read(Side, sizeof Side);
@@ -46,7 +46,7 @@ const TFrameTrail::TTrailFrame& TFrameTrail::Back(int Back) const {
     return FFrames[size_t((FPassed - 1 - Back) % Capacity)];
 }
 
-TPreroll FindPreroll(TFileStream& Source, int64_t AudioEnd, const TFrameTrail& Trail) {
+TPreroll FindPreroll(TMappedFile& Source, int64_t AudioEnd, const TFrameTrail& Trail) {
     const int64_t Was = Source.Position();
     TFrameHeader Start;
     uint8_t Header[FrameHeaderBytes];

@@ -12,7 +12,7 @@
 
 #include "engine/FrameHeader.h"
 #include "engine/FrameWalk.h"
-#include "platform/FileStream.h"
+#include "platform/MappedFile.h"
 
 // The last audio frames a skip passed.
 class TFrameTrail : public TSkipWatcher {
@@ -53,4 +53,4 @@ struct TPreroll {
 // the overlap) and the frames that hold their main data and its own, as far
 // as the tag's delay can reach. None for a stream that is not layer III, or at its first frame.
 // Source's position is kept.
-TPreroll FindPreroll(TFileStream& Source, int64_t AudioEnd, const TFrameTrail& Trail);
+TPreroll FindPreroll(TMappedFile& Source, int64_t AudioEnd, const TFrameTrail& Trail);

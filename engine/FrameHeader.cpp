@@ -81,7 +81,6 @@ bool DecodeCodes(const uint8_t H[FrameHeaderBytes], TFrameHeader& Frame) {
 
 bool FrameHeaderCache::DecodeAndKeep(const uint8_t H[FrameHeaderBytes], uint32_t Key, TFrameHeader& Frame) {
     if (!DecodeCodes(H, Frame)) return false;
-    Last.Key = Key;
-    Last.Frame = Frame;
+    Known[Slot(H)] = {Key, Frame};
     return true;
 }

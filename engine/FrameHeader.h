@@ -2,6 +2,7 @@
 // every frame is measured with (length in bytes, duration in milliseconds).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // A frame begins with four header bytes, the first of them all ones. The
@@ -29,15 +30,24 @@ struct TFrameHeader {
 };
 
 namespace FrameHeaderCache {
-// The header bytes last decoded on this thread (the sync byte makes a valid
-// key non-zero) and what they decoded to.
-struct TLastHeader {
+// Headers decoded on this thread (the sync byte makes a valid key non-zero)
+// and what they decoded to, by the bits of the third header byte that tell
+// the bit rate, the sample rate and the padding: a variable-rate stream
+// keeps coming back to the same few headers.
+struct TKnownHeader {
     uint32_t Key = 0;
     TFrameHeader Frame;
 };
-inline thread_local TLastHeader Last;
-// Decodes H (whose first byte is the sync byte) without looking at Last, and
-// keeps a valid result there under Key.
+inline thread_local TKnownHeader Known[128];
+inline size_t Slot(const uint8_t H[FrameHeaderBytes]) { return H[2] >> 1; }
+// The bits of H that decide what it decodes to: not the CRC flag, not the
+// channel mode extension (which joint stereo changes from frame to frame),
+// not the flags for copies and emphasis.
+inline uint32_t KeyOf(const uint8_t H[FrameHeaderBytes]) {
+    return (uint32_t(H[0]) << 24) | (uint32_t(H[1] & 0xFE) << 16) | (uint32_t(H[2]) << 8) | (H[3] & 0xC0);
+}
+// Decodes H (whose first byte is the sync byte) without looking at Known,
+// and keeps a valid result there under Key.
 bool DecodeAndKeep(const uint8_t H[FrameHeaderBytes], uint32_t Key, TFrameHeader& Frame);
 }  // namespace FrameHeaderCache
 
@@ -45,15 +55,15 @@ bool DecodeAndKeep(const uint8_t H[FrameHeaderBytes], uint32_t Key, TFrameHeader
 // entry (reserved version or layer, free-format or bad bit rate, reserved
 // sample rate): such bytes are no frame.
 //
-// Consecutive frames nearly always share their header bytes, and the walk
-// over a long file decodes every one of them: the last result is reused.
-// Inline, so that the walk pays no call when it is.
+// The walk over a long file decodes every frame's header, and nearly every
+// one was decoded before: the result is reused. Inline, so that the walk
+// pays no call when it is.
 inline bool DecodeFrameHeader(const uint8_t H[FrameHeaderBytes], TFrameHeader& Frame) {
     if (H[0] != FrameSyncByte) return false;
-    const uint32_t Key = (uint32_t(H[0]) << 24) | (uint32_t(H[1]) << 16) | (uint32_t(H[2]) << 8) | H[3];
-    FrameHeaderCache::TLastHeader& Last = FrameHeaderCache::Last;
-    if (Key == Last.Key) {
-        Frame = Last.Frame;
+    const uint32_t Key = FrameHeaderCache::KeyOf(H);
+    const FrameHeaderCache::TKnownHeader& Known = FrameHeaderCache::Known[FrameHeaderCache::Slot(H)];
+    if (Key == Known.Key) {
+        Frame = Known.Frame;
         return true;
     }
     return FrameHeaderCache::DecodeAndKeep(H, Key, Frame);

@@ -8,18 +8,24 @@
 
 namespace {
 
+// The walks run over a file stream (the analysis, the player's index) or
+// over a map of the file (a save): both read alike.
+
 // Reads the head of a frame from the stream's position; unread bytes stay
 // zero. Leaves the stream just after what was read and returns how much that was.
-int64_t ReadFrameHead(TFileStream& Stream, uint8_t Head[InfoHeadBytes]) {
-    std::memset(Head, 0, InfoHeadBytes);
-    return Stream.Read(Head, InfoHeadBytes);
+template <class TSource>
+int64_t ReadFrameHead(TSource& Stream, uint8_t Head[InfoHeadBytes]) {
+    const int64_t Got = Stream.Read(Head, InfoHeadBytes);
+    if (Got < InfoHeadBytes) std::memset(Head + Got, 0, size_t(InfoHeadBytes - Got));
+    return Got;
 }
 
 // The step shared by the copy, the skip and the length walk. Leaves Stream at
 // the start of what follows and tells the caller what was found.
 enum class TStep { Frame, Information, Other };
 
-TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Head[InfoHeadBytes]) {
+template <class TSource>
+TStep StepOver(TSource& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Head[InfoHeadBytes]) {
     const int64_t Start = Stream.Position();
     const int64_t Got = ReadFrameHead(Stream, Head);
     if (Got >= FrameHeaderBytes && DecodeFrameHeader(Head, Frame)) {
@@ -45,6 +51,23 @@ TStep StepOver(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8
     // next step starts behind them.
     Stream.SetPosition(Start + FrameHeaderBytes);
     return TStep::Other;
+}
+
+// The step over a map. Mostly the head of a frame lies in the loaded bytes:
+// it is looked at where it lies. Anything else takes the general step. Head
+// points at the step's first bytes either way.
+TStep StepOverMap(TMappedFile& Source, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Buffer[InfoHeadBytes],
+                  const uint8_t*& Head) {
+    const int64_t Start = Source.Position();
+    if (const auto* Here = reinterpret_cast<const uint8_t*>(Source.Peek(InfoHeadBytes))) {
+        if (DecodeFrameHeader(Here, Frame) && Start + Frame.Length <= AudioEnd) {
+            Head = Here;
+            Source.SetPosition(Start + Frame.Length);
+            return IsInformationFrame(Frame, Here) ? TStep::Information : TStep::Frame;
+        }
+    }
+    Head = Buffer;
+    return StepOver(Source, AudioEnd, Frame, Buffer);
 }
 
 // Frame length and duration of a step: an audio frame counts, anything else is 0.
@@ -117,14 +140,15 @@ int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs) {
     return Stream.Position();
 }
 
-TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs, TSkipWatcher* Watcher) {
+TStepRun SkipAudio(TMappedFile& Stream, int64_t TargetMs, TSkipWatcher* Watcher) {
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
     TFrameHeader Frame;
-    uint8_t Head[InfoHeadBytes];
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
     while (Stream.Position() < Stream.Size() - FrameHeaderBytes && double(TargetMs) > Elapsed) {
         const int64_t Start = Stream.Position();
-        const TStep Step = StepOver(Stream, Stream.Size(), Frame, Head);
+        const TStep Step = StepOverMap(Stream, Stream.Size(), Frame, Buffer, Head);
         Position = Stream.Position();
         if (Step != TStep::Frame) continue;
         if (Watcher) Watcher->FramePassed(Start, Frame, Head);
@@ -134,44 +158,99 @@ TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs, TSkipWatcher* Watcher)
     return {Position, Bytes, Elapsed};
 }
 
-TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs, TCopyWatcher* Watcher) {
+namespace {
+
+// The frames a copy takes, gathered into runs of adjacent bytes (nearly
+// always the whole piece), so that the target is written in large pieces
+// straight from the map. The watcher is shown the bytes a little at a time,
+// just behind the walk, while the processor still has them at hand.
+class TRunCopy {
+public:
+    TRunCopy(TMappedFile& Source, TFileStream& Target, TCopyWatcher* Watcher)
+        : FSource(Source), FTarget(Target), FWatcher(Watcher) {}
+    void Take(int64_t At, int64_t Count) {
+        // A frame the file no longer holds (it was shortened after it was
+        // analysed) fails the copy at once.
+        if (At + Count > FSource.Size()) throw EReadError();
+        if (At != FTo || FTo + Count - FFrom > TMappedFile::CopyPiece) {
+            Flush();
+            FFrom = FShownTo = FTo = At;
+        }
+        FTo += Count;
+        if (FTo - FShownTo >= ShowStep) Show();
+    }
+    void Flush() {
+        Show();
+        FSource.CopyTo(FTarget, FFrom, FTo - FFrom);
+        FFrom = FTo;
+    }
+
+private:
+    void Show() {
+        if (FWatcher) FSource.Show(FShownTo, FTo - FShownTo, *FWatcher);
+        FShownTo = FTo;
+    }
+    static constexpr int64_t ShowStep = 16 * 1024;
+
+    TMappedFile& FSource;
+    TFileStream& FTarget;
+    TCopyWatcher* FWatcher;
+    int64_t FFrom = 0, FTo = 0, FShownTo = 0;
+};
+
+// Copies steps while More(position, elapsed ms) says so.
+template <class TMore>
+TStepRun CopySteps(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, TCopyWatcher* Watcher, TMore More) {
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
-    int32_t FrameBytes = 0;
-    double FrameMs = 0.0;
-    while (Source.Position() < AudioEnd - FrameHeaderBytes && double(SpanMs) > Elapsed) {
-        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
-        Bytes += FrameBytes;
-        Elapsed += FrameMs;
+    TFrameHeader Frame;
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
+    TRunCopy Run(Source, Target, Watcher);
+    while (Source.Position() < std::min(AudioEnd - FrameHeaderBytes, Source.Size()) &&
+           More(Source.Position(), Elapsed)) {
+        const int64_t Start = Source.Position();
+        const TStep Step = StepOverMap(Source, AudioEnd, Frame, Buffer, Head);
+        Position = Source.Position();
+        if (Step != TStep::Frame) continue;
+        if (Watcher) Watcher->FrameAhead(Frame, Head);
+        Run.Take(Start, Frame.Length);
+        Bytes += Frame.Length;
+        Elapsed += Frame.DurationMs;
     }
+    // The audio the analysis found runs on beyond the end of the file: it has
+    // been shortened since, and what is left is not the file analysed.
+    if (Source.Position() >= Source.Size() && Source.Size() < AudioEnd - FrameHeaderBytes &&
+        More(Source.Position(), Elapsed))
+        throw EReadError();
+    Run.Flush();
     return {Position, Bytes, Elapsed};
 }
 
-TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
+}  // namespace
+
+TStepRun CopyAudio(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs, TCopyWatcher* Watcher) {
+    return CopySteps(Source, Target, AudioEnd, Watcher,
+                     [&](int64_t, double Elapsed) { return double(SpanMs) > Elapsed; });
+}
+
+TStepRun CopyAudioUpTo(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
                        TCopyWatcher* Watcher) {
-    int64_t Position = 0, Bytes = 0;
-    double Elapsed = 0.0;
-    int32_t FrameBytes = 0;
-    double FrameMs = 0.0;
-    while (Source.Position() < std::min(StopAt, AudioEnd - FrameHeaderBytes)) {
-        Position = CopyStep(Source, &Target, AudioEnd, FrameBytes, FrameMs, Watcher);
-        Bytes += FrameBytes;
-        Elapsed += FrameMs;
-    }
-    return {Position, Bytes, Elapsed};
+    return CopySteps(Source, Target, AudioEnd, Watcher, [&](int64_t Position, double) { return Position < StopAt; });
 }
 
-int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+int64_t NextAudioFrame(TMappedFile& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
                        int64_t LookAhead) {
     const int64_t Was = Stream.Position();
     const int64_t Until = Was + LookAhead;
     int64_t Found = NoMoreAudio;
-    uint8_t Head[InfoHeadBytes];
-    while (Found == NoMoreAudio && Stream.Position() < AudioEnd - FrameHeaderBytes) {
+    uint8_t Buffer[InfoHeadBytes];
+    const uint8_t* Head = Buffer;
+    while (Found == NoMoreAudio && Stream.Position() < std::min(AudioEnd - FrameHeaderBytes, Stream.Size())) {
         const int64_t Start = Stream.Position();
         if (Start >= Until) {
             Found = NotSeen;
-        } else if (StepOver(Stream, AudioEnd, Frame, Head) == TStep::Frame) {
+        } else if (StepOverMap(Stream, AudioEnd, Frame, Buffer, Head) == TStep::Frame) {
             Found = Start;
             std::copy(Head, Head + FrameHeaderBytes, Header);
         }

@@ -10,6 +10,7 @@
 #include "engine/FrameHeader.h"
 #include "engine/Mp3DataInfo.h"
 #include "platform/FileStream.h"
+#include "platform/MappedFile.h"
 
 // Position of the first non-zero byte at or after the stream's position, or -1.
 // Count is the number of zero bytes passed over (any number: the padding
@@ -17,7 +18,7 @@
 int64_t SkipZeroBytes(TFileStream& Stream, int64_t& Count);
 
 // Told about the audio frames a copy takes: each one before its bytes reach
-// the target, then those bytes as they pass.
+// the target, then those bytes, in order, in pieces of any size.
 class TCopyWatcher : public TBytesObserver {
 public:
     virtual void FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) = 0;
@@ -54,27 +55,34 @@ struct TStepRun {
     double Ms = 0.0;
 };
 
-// Skips steps from the stream's position until their audio reaches TargetMs
-// or fewer than a header's bytes are left in the stream. The bound is the
-// stream, not the audio: a start beyond the audio walks through the tags at
+// The walks of a save read the source through a map, inside its Guarded().
+// A copy whose audio (as the analysis found it) runs on beyond the end of the
+// file, shortened since, fails with EReadError.
+
+// Skips steps from the source's position until their audio reaches TargetMs
+// or fewer than a header's bytes are left in the file. The bound is the
+// file, not the audio: a start beyond the audio walks through the tags at
 // the end and leaves nothing to copy.
-TStepRun SkipAudio(TFileStream& Stream, int64_t TargetMs, TSkipWatcher* Watcher = nullptr);
+TStepRun SkipAudio(TMappedFile& Source, int64_t TargetMs, TSkipWatcher* Watcher = nullptr);
 // Copies steps from Source's position to Target until their audio reaches
-// SpanMs or the audio ends at AudioEnd.
-TStepRun CopyAudio(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs,
+// SpanMs or the audio ends at AudioEnd. The frames go to Target in runs of
+// adjacent ones, each written in one piece straight from the map and shown
+// to the watcher whole, after the watcher has been told about its frames;
+// all of them are written when it returns.
+TStepRun CopyAudio(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs,
                    TCopyWatcher* Watcher = nullptr);
 // Copies steps from Source's position to Target until the position reaches
 // StopAt, whatever their duration.
-TStepRun CopyAudioUpTo(TFileStream& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
+TStepRun CopyAudioUpTo(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
                        TCopyWatcher* Watcher = nullptr);
 
-// The offset of the next audio frame at or after the stream's position, as
+// The offset of the next audio frame at or after the source's position, as
 // the walk would take it, looking at most LookAhead bytes on; NoMoreAudio
 // when the audio ends first, NotSeen when the look-ahead does. Frame and
-// Header describe it. The stream's position is kept.
+// Header describe it. The source's position is kept.
 constexpr int64_t NoMoreAudio = -1, NotSeen = -2;
 constexpr int64_t NextFrameLookAhead = 64 * 1024;
-int64_t NextAudioFrame(TFileStream& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
+int64_t NextAudioFrame(TMappedFile& Source, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
                        int64_t LookAhead = NextFrameLookAhead);
 
 // Walks the audio of an analysed file exactly as a cut of the whole file

@@ -89,10 +89,11 @@ void TPieceWriter::Reserve() {
 
 // A source without an information frame gets one in its piece only when the
 // piece turns out to change its bit rate, mostly within its first frames:
-// what was written so far moves up to make room.
+// what was written so far moves up to make room. The frames announced and
+// not yet written follow at the target's position.
 void TPieceWriter::MakeRoom() {
     if (!FLaidOut || FReserved) return;
-    const int64_t Written = int64_t(FAudioBytes);
+    const int64_t Written = FTarget.Position() - FBase;
     std::vector<char> Chunk(size_t(std::min<int64_t>(Written, 1 << 20)));
     for (int64_t Left = Written; Left > 0;) {
         const int64_t N = std::min<int64_t>(Left, int64_t(Chunk.size()));

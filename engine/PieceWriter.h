@@ -79,7 +79,7 @@ private:
     bool FMixed = false;
 
     uint32_t FFrames = 0;
-    uint64_t FAudioBytes = 0;
+    uint64_t FAudioBytes = 0;  // of the frames announced
     double FMs = 0.0;
     TTocSampler FToc;
     TCrc16Stream FCrc;

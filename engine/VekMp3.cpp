@@ -113,7 +113,7 @@ void TVekMP3::AnalyseFile(const std::string& AFileName) {
     }
 }
 
-int64_t TVekMP3::SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs) {
+int64_t TVekMP3::SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs) {
     const TStepRun Skipped = SkipAudio(Stream, TargetMs);
     SkippedBytes = Skipped.Bytes;
     SkippedMs = static_cast<int64_t>(std::trunc(Skipped.Ms));
@@ -158,6 +158,24 @@ TTrim PieceTrim(const TInfoFrame& Source, bool StartsAtFirst, const TPreroll& Pr
     return T;
 }
 
+// Room set aside for a piece that starts at Start and lasts Span: the audio
+// from there on, or what the span takes at the rate of the audio before it
+// (or of the whole, when the piece starts at the beginning) and a tenth more,
+// whichever is less; and room for the information frame and the tag. Set
+// aside ahead, the file system need not find room while the copy runs.
+int64_t PieceRoom(const TMp3DataInfo& D, int64_t Start, int32_t Span, int64_t SkippedBytes, double SkippedMs) {
+    constexpr int64_t Extra = 64 * 1024;
+    if (Span <= 0) return 0;
+    const int64_t Rest = std::max<int64_t>(D.AudioEnd() - Start, 0);
+    double BytesPerMs = 0.0;
+    if (SkippedMs > 0)
+        BytesPerMs = double(SkippedBytes) / SkippedMs;
+    else if (D.LengthMs > 0)
+        BytesPerMs = double(D.AudioEnd() - D.FirstFrameOffset()) / double(D.LengthMs);
+    if (BytesPerMs <= 0) return Rest + Extra;
+    return std::min<int64_t>(Rest, int64_t(BytesPerMs * double(Span) * 1.1)) + Extra;
+}
+
 }  // namespace
 
 bool TVekMP3::SaveFailed(TSaveFailure Why) {
@@ -189,30 +207,40 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
 
     const int64_t AudioEnd = DataInfo.AudioEnd();
     const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
-    Source->SetPosition(DataInfo.FirstFrameOffset());
-    int64_t SkippedBytes = 0;
-    TFrameTrail Trail;
-    if (StartMs > 0 && Options.Exact) {
-        SkippedBytes = SkipAudio(*Source, StartMs, &Trail).Bytes;
-    } else if (StartMs > 0) {
-        int64_t SkippedMs = 0;
-        SkipToTime(*Source, SkippedBytes, StartMs, SkippedMs);
-    }
-
     TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame);
-    TPreroll Preroll;
-    if (Options.Exact) Preroll = FindPreroll(*Source, AudioEnd, Trail);
-    int64_t PrerollBytes = 0;
-    if (Preroll.Frames > 0) {
-        Source->SetPosition(Preroll.Offset);
-        PrerollBytes = CopyAudioUpTo(*Source, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
-    }
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
-    const TStepRun Copied = CopyAudio(*Source, Output.Stream(), AudioEnd, Span, &Writer);
+    int64_t SkippedBytes = 0, SkippedMs = 0, PrerollBytes = 0;
+    TFrameTrail Trail;
+    TPreroll Preroll;
+    TStepRun Copied;
+    bool EndsAtLast = false;
+    {
+        // The source is read through a map; nothing in the walks below owns
+        // anything while they read it (see Guarded).
+        TMappedFile Map(*Source);
+        Map.Guarded([&] {
+            Map.SetPosition(DataInfo.FirstFrameOffset());
+            if (StartMs > 0 && Options.Exact) {
+                const TStepRun Skipped = SkipAudio(Map, StartMs, &Trail);
+                SkippedBytes = Skipped.Bytes;
+                SkippedMs = static_cast<int64_t>(Skipped.Ms);
+            } else if (StartMs > 0) {
+                SkipToTime(Map, SkippedBytes, StartMs, SkippedMs);
+            }
+            Output.Stream().Reserve(PieceRoom(DataInfo, Map.Position(), Span, SkippedBytes, double(SkippedMs)));
 
-    TFrameHeader Next;
-    uint8_t NextHeader[FrameHeaderBytes];
-    const bool EndsAtLast = NextAudioFrame(*Source, AudioEnd, Next, NextHeader) == NoMoreAudio;
+            if (Options.Exact) Preroll = FindPreroll(Map, AudioEnd, Trail);
+            if (Preroll.Frames > 0) {
+                Map.SetPosition(Preroll.Offset);
+                PrerollBytes = CopyAudioUpTo(Map, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
+            }
+            Copied = CopyAudio(Map, Output.Stream(), AudioEnd, Span, &Writer);
+
+            TFrameHeader Next;
+            uint8_t NextHeader[FrameHeaderBytes];
+            EndsAtLast = NextAudioFrame(Map, AudioEnd, Next, NextHeader) == NoMoreAudio;
+        });
+    }
     const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
     Writer.Finish(Trim.Delay, Trim.Padding);
 

@@ -16,6 +16,7 @@
 #include "engine/Mp3DataInfo.h"
 #include "engine/Tags.h"
 #include "platform/FileStream.h"
+#include "platform/MappedFile.h"
 
 // The part of the analysis that needs only the open file: the first frame's
 // header, the ID3v2, ID3v1 and APE tags. Sets every field of Info but
@@ -78,7 +79,7 @@ public:
     TMp3DataInfo DataInfo;
 
 private:
-    int64_t SkipToTime(TFileStream& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
+    int64_t SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
     bool SaveFailed(TSaveFailure Why);
 

@@ -7,11 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/WriteBehind.h"
+
 namespace {
 
 // Big enough that a walk over ~400-byte frames costs one system call per
 // hundreds of frames; small enough to stay in the CPU caches.
 constexpr int64_t BufferSize = 256 * 1024;
+constexpr int64_t FirstFill = 16 * 1024;
 
 std::string SystemReason(int Error) { return std::strerror(Error); }
 
@@ -51,8 +54,14 @@ bool PwriteAll(int Fd, const char* Data, int64_t Count, int64_t At) {
 }  // namespace
 
 const char* const NotARegularFile = "Not a regular file";
+const char* const ShorterThanOpened = "The file is shorter than when it was opened";
 
 void TFileStream::SetReadFaultForTests(TReadFault Fault) { ReadFault() = std::move(Fault); }
+
+int TFileStream::InjectedReadFault(const std::string& FileName, int64_t At) {
+    const TReadFault& Fault = ReadFault();
+    return Fault ? Fault(FileName, At) : 0;
+}
 
 bool FileIdentityOf(const std::string& FileName, TFileIdentity& Identity) {
     struct stat St {};
@@ -67,7 +76,7 @@ bool FileExists(const std::string& FileName) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
-    : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead), FBuffer(BufferSize) {
+    : FFileName(FileName), FWritable(Mode != TFileMode::fmOpenRead) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
     int Flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
     if (Mode == TFileMode::fmCreate) Flags = O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK;
@@ -92,7 +101,7 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode)
 }
 
 TFileStream::TFileStream(int Handle, const std::string& FileName)
-    : FFileName(FileName), FHandle(Handle), FWritable(true), FBuffer(BufferSize) {
+    : FFileName(FileName), FHandle(Handle), FWritable(true) {
     struct stat St {};
     if (::fstat(FHandle, &St) != 0) {
         const int Error = errno;
@@ -141,27 +150,34 @@ TFileIdentity TFileStream::Identity() const {
 }
 
 int64_t TFileStream::ReadAt(char* Data, int64_t Count, int64_t At) {
-    if (const TReadFault& Fault = ReadFault())
-        if (const int Error = Fault(FFileName, At)) throw EReadError(FFileName, SystemReason(Error));
+    if (const int Error = InjectedReadFault(FFileName, At)) throw EReadError(FFileName, SystemReason(Error));
     const int64_t N = PreadAll(FHandle, Data, Count, At);
     if (N < 0) throw EReadError(FFileName, SystemReason(errno));
     // The size seen at the open is what the caller walks by: a file that
-    // ends before it has been shortened meanwhile, and what is left of it
-    // is not the file that was analysed.
-    if (N < Count && At + N < FSize) throw EReadError(FFileName, "The file is shorter than when it was opened");
+    // ends before it has been shortened meanwhile.
+    if (N < Count && At + N < FSize) throw EReadError(FFileName, ShorterThanOpened);
     return N;
+}
+
+char* TFileStream::BufferBytes() {
+    if (!FBuffer) FBuffer = std::make_unique_for_overwrite<char[]>(size_t(BufferSize));
+    return FBuffer.get();
 }
 
 bool TFileStream::FillFrom(int64_t At) {
     FBufStart = At;
     FBufLen = 0;
     if (At >= FSize) return false;
-    FBufLen = ReadAt(FBuffer.data(), std::min(BufferSize, FSize - At), At);
+    // The first read of a file mostly looks at a header or two.
+    const int64_t Fill = FFilled ? BufferSize : FirstFill;
+    FFilled = true;
+    FBufLen = ReadAt(BufferBytes(), std::min(Fill, FSize - At), At);
     return FBufLen > 0;
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     if (Count <= 0) return 0;
+    Settle();
     if (FBufDirty) FlushWrites();
     char* Out = static_cast<char*>(Buffer);
     int64_t Done = 0;
@@ -169,7 +185,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
         const int64_t Want = Count - Done;
         if (FPosition >= FBufStart && FPosition < FBufStart + FBufLen) {
             const int64_t N = std::min(Want, FBufStart + FBufLen - FPosition);
-            std::memcpy(Out + Done, FBuffer.data() + (FPosition - FBufStart), static_cast<size_t>(N));
+            std::memcpy(Out + Done, BufferBytes() + (FPosition - FBufStart), static_cast<size_t>(N));
             Done += N;
             FPosition += N;
         } else if (Want >= BufferSize) {
@@ -191,6 +207,7 @@ void TFileStream::ReadBuffer(void* Buffer, int64_t Count) {
 void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
+    Settle();
     const char* Data = static_cast<const char*>(Buffer);
     if (!FBufDirty) DropReadBuffer();
     const bool Appends = FBufDirty && FPosition == FBufStart + FBufLen;
@@ -203,7 +220,7 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
             FBufLen = 0;
             FBufDirty = true;
         }
-        std::memcpy(FBuffer.data() + FBufLen, Data, static_cast<size_t>(Count));
+        std::memcpy(BufferBytes() + FBufLen, Data, static_cast<size_t>(Count));
         FBufLen += Count;
     }
     FPosition += Count;
@@ -211,7 +228,9 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
 }
 
 void TFileStream::RawWrite(int64_t At, const char* Data, int64_t Count) {
-    if (!PwriteAll(FHandle, Data, Count, At)) throw EWriteError(FFileName, SystemReason(errno));
+    if (PwriteAll(FHandle, Data, Count, At)) return;
+    const int Error = errno;
+    throw EWriteError(FFileName, SystemReason(Error), Error);
 }
 
 void TFileStream::FlushWrites() {
@@ -220,14 +239,50 @@ void TFileStream::FlushWrites() {
     FBufDirty = false;
     const int64_t Len = FBufLen;
     FBufLen = 0;
-    RawWrite(FBufStart, FBuffer.data(), Len);
+    RawWrite(FBufStart, BufferBytes(), Len);
 }
 
-void TFileStream::Flush() { FlushWrites(); }
+void TFileStream::Reserve(int64_t Count) {
+    if (Count <= 0 || !FWritable || FHandle < 0) return;
+    Settle();
+    // Room behind the end, not counted in the file's size: a file read or
+    // linked before the next Flush() is the size its writes made it.
+    if (::fallocate(FHandle, FALLOC_FL_KEEP_SIZE, FSize, Count) == 0) FReserved = true;
+}
+
+void TFileStream::Flush() {
+    Settle();
+    FlushWrites();
+    if (!FReserved) return;
+    FReserved = false;
+    // Cutting the file at its own size gives back the blocks behind its end.
+    if (::ftruncate(FHandle, FSize) != 0) throw EWriteError(FFileName, SystemReason(errno));
+}
+
+void TFileStream::WriteBehind(const void* Buffer, int64_t Count) {
+    if (Count <= 0) return;
+    if (!FWritable) throw EWriteError();
+    // The bytes waiting in the buffer go first; a buffer of bytes read may
+    // hold what the write changes.
+    FlushWrites();
+    DropReadBuffer();
+    if (!FBehind) FBehind = std::make_unique<TWriteBehind>(FHandle);
+    if (const int Error = FBehind->Write(static_cast<const char*>(Buffer), Count, FPosition)) {
+        FBehind->Wait();
+        throw EWriteError(FFileName, SystemReason(Error), Error);
+    }
+    FPosition += Count;
+    FSize = std::max(FSize, FPosition);
+}
+
+void TFileStream::SettleWrites() {
+    if (const int Error = FBehind->Wait()) throw EWriteError(FFileName, SystemReason(Error), Error);
+}
 
 void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* Observer) {
     if (Count <= 0) return;
     if (!FWritable) throw EWriteError();
+    Settle();
     if (Source.FSize - Source.FPosition < Count) throw EReadError();
     // The bytes pass through our write buffer: the source has them in its read
     // buffer already (the caller has just looked at the frame), and a copy in
@@ -241,8 +296,8 @@ void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* O
             FBufDirty = true;
         }
         const int64_t N = std::min(Count, BufferSize - FBufLen);
-        if (Source.Read(FBuffer.data() + FBufLen, N) != N) throw EReadError();
-        if (Observer) Observer->Seen(FBuffer.data() + FBufLen, N);
+        if (Source.Read(BufferBytes() + FBufLen, N) != N) throw EReadError();
+        if (Observer) Observer->Seen(BufferBytes() + FBufLen, N);
         FBufLen += N;
         FPosition += N;
         Count -= N;

@@ -7,10 +7,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <sys/types.h>
 #include <vector>
+
+class TWriteBehind;
 
 class EStreamError : public std::runtime_error {
 public:
@@ -35,8 +38,13 @@ public:
 class EWriteError : public EStreamError {
 public:
     EWriteError() : EStreamError("Stream write error") {}
-    EWriteError(const std::string& FileName, const std::string& Reason)
-        : EStreamError("Stream write error \"" + FileName + "\". " + Reason) {}
+    EWriteError(const std::string& FileName, const std::string& Reason, int Error = 0)
+        : EStreamError("Stream write error \"" + FileName + "\". " + Reason), FError(Error) {}
+    // The system's error number, when it gave one.
+    int Error() const { return FError; }
+
+private:
+    int FError = 0;
 };
 
 // Shown the bytes a copy moves, in order, as they pass.
@@ -70,6 +78,9 @@ bool FileExists(const std::string& FileName);
 // The reason in an open error for a name that is no regular file (a FIFO,
 // a device, a socket): such a file is never read, as it may block for ever.
 extern const char* const NotARegularFile;
+// The reason in a read error for a file that ends before the size it had
+// when it was opened: what is left of it is not the file that was analysed.
+extern const char* const ShorterThanOpened;
 
 class TFileStream {
 public:
@@ -88,6 +99,16 @@ public:
     void ReadBuffer(void* Buffer, int64_t Count);
     // Writes exactly Count bytes or raises EWriteError.
     void WriteBuffer(const void* Buffer, int64_t Count);
+    // Writes Count bytes at the position as WriteBuffer does, on a thread of
+    // the stream's own: the call returns at once, while the system copies
+    // the bytes. They must stay as they are until the stream is next used in
+    // any other way, which waits for the write and raises its errors.
+    void WriteBehind(const void* Buffer, int64_t Count);
+    // Waits for the writes WriteBehind handed over; raises EWriteError when
+    // one failed. Every other use of the stream does this first.
+    void Settle() {
+        if (FBehind) SettleWrites();
+    }
     // Copies exactly Count bytes from Source's position to this stream's position,
     // showing them to Observer when one is given. Raises EReadError when Source
     // holds fewer bytes.
@@ -98,7 +119,13 @@ public:
     void SetPosition(int64_t Value) { Seek(Value, TSeekOrigin::soBeginning); }
     int64_t Size() const { return FSize; }
 
-    // Pushes buffered writes to the file; raises EWriteError on failure.
+    // Asks the file system to set aside room for Count bytes behind the end of
+    // the file, so that the writes that follow need not find room as they go.
+    // Only a hint: nothing happens where the file system cannot. What is not
+    // written by the next Flush() is given back then.
+    void Reserve(int64_t Count);
+    // Pushes buffered writes to the file and gives back room reserved and
+    // not written; raises EWriteError on failure.
     void Flush();
     // Flush, then asks the system to put the file's data on the disk.
     void Sync();
@@ -116,8 +143,12 @@ public:
     // number. The hook may also change the file (shorten it, say).
     using TReadFault = std::function<int(const std::string& FileName, int64_t At)>;
     static void SetReadFaultForTests(TReadFault Fault);
+    // What the test's hook says about a read of FileName at At: 0, or the
+    // error number to fail it with. The file layer's other readers ask too.
+    static int InjectedReadFault(const std::string& FileName, int64_t At);
 
 private:
+    void SettleWrites();
     bool FillFrom(int64_t At);
     int64_t ReadAt(char* Data, int64_t Count, int64_t At);
     void FlushWrites();
@@ -131,9 +162,15 @@ private:
     int64_t FSize = 0;
 
     // One buffer serves reads (bytes at FBufStart of the file) or writes
-    // (bytes to go to FBufStart), never both at once.
-    std::vector<char> FBuffer;
+    // (bytes to go to FBufStart), never both at once. It is made when first
+    // needed, and not cleared: a stream that only looks at a few bytes, or
+    // only writes behind, costs no more.
+    char* BufferBytes();
+    std::unique_ptr<char[]> FBuffer;
+    bool FFilled = false;  // the stream has read into its buffer before
     int64_t FBufStart = 0;
     int64_t FBufLen = 0;
     bool FBufDirty = false;
+    bool FReserved = false;                 // room behind the end of the file may be set aside
+    std::unique_ptr<TWriteBehind> FBehind;  // made at the first WriteBehind
 };

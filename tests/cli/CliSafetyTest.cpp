@@ -105,6 +105,23 @@ TEST_F(CliSafety, AWriteErrorNamesTheFileAndTheReason) {
     EXPECT_EQ(Entries(), (std::set<std::string>{"song.mp3", "out.mp3"}));
 }
 
+// The same for a long cut, whose frames are written on a thread of their own
+// while the walk goes on: the failure reaches the command all the same.
+TEST_F(CliSafety, AWriteErrorBehindTheWalkNamesTheFileAndTheReason) {
+    const std::string Frame = FrameBuilder::Frame(FrameBuilder::Cbr128());
+    std::string Long;
+    for (int I = 0; I < 8000; ++I) Long += Frame;
+    const std::string Source3M = Dir.Write("long.mp3", Long);
+    const std::string Out = Dir.Write("out.mp3", "previous piece");
+    TestProcess::TRunOptions Limited;
+    Limited.FileSizeLimit = 1536 * 1024;
+    const TCliRun R = Cli({"cut", Source3M, Out, "--start", "0", "--end", "2147483647"}, Limited);
+    EXPECT_EQ(R.ExitCode, 3);
+    EXPECT_EQ(R.Err, "segmora-cli: Stream write error \"" + fs::canonical(Out).string() + "\". File too large\n");
+    EXPECT_EQ(ReadAll(Out), "previous piece");
+    EXPECT_EQ(Entries(), (std::set<std::string>{"song.mp3", "long.mp3", "out.mp3"}));
+}
+
 // Whether the child holds a file of the scratch folder other than Except open
 // (the piece being written; unnamed, it shows as "#<inode> (deleted)").
 bool WritesInto(pid_t Child, const fs::path& Folder, const std::string& Except) {

@@ -83,6 +83,31 @@ TEST_F(SaveSafetyTest, ReadFaultsInTheSkipAndTheCopyFailTheSave) {
     }
 }
 
+// A source shortened after its analysis, where the save still expects audio:
+// on a frame's edge, inside a frame, before the start. The save fails at
+// once (it used to walk on for ever where the file ended on a frame's edge)
+// and leaves the target as it was.
+TEST_F(SaveSafetyTest, ASourceShortenedSinceItsAnalysisFailsTheSave) {
+    const Bytes Audio = Frames(Cbr128(), 200);
+    const struct {
+        size_t Keep;
+        int32_t StartMs;
+    } Cases[] = {{100 * 417, 0}, {100 * 417 + 100, 0}, {2, 0}, {50 * 417, 2000}, {40 * 417, 2000}};
+    for (const auto& C : Cases) {
+        SCOPED_TRACE(testing::Message() << C.Keep << " bytes kept, from " << C.StartMs);
+        const std::string Source = Dir.Write("src.mp3", Audio);
+        TVekMP3 Engine(Source);
+        ASSERT_TRUE(Engine.DataInfo.Valid);
+        TestFiles::WriteAll(Source, Audio.substr(0, C.Keep));
+        const std::string Out = Dir.Write("out.mp3", "previous piece");
+        int64_t ByteCount = -7, DurationMs = -7;
+        EXPECT_THROW(Engine.SaveSegment(C.StartMs, 100000, Out, TId3v1Tag{}, ByteCount, DurationMs), EReadError);
+        EXPECT_EQ(ByteCount, -7);
+        EXPECT_EQ(ReadAll(Out), "previous piece");
+        EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "out.mp3"}));
+    }
+}
+
 TEST_F(SaveSafetyTest, TargetsThatAreNoRegularFilesAreRefused) {
     const std::string Source = Dir.Write("src.mp3", Frames(Cbr128(), 40));
     const std::string Fifo = Dir.Path("fifo");

@@ -2,7 +2,9 @@
 // errors, copies between streams, and reads that must see earlier writes.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
@@ -271,6 +273,66 @@ TEST(FileStreamCopy, CopyIntoTheMiddleOfWrittenBytes) {
     T.WriteBuffer("x", 1);
     T.Flush();
     EXPECT_EQ(ReadAll(Dir.Path("dst")), "012ABCDx89");
+}
+
+// Writes handed to the stream's own thread land where the position was, in
+// order with the stream's other writes, and are there for its next read.
+TEST(FileStreamWriteBehind, WritesLandInPlaceAmongTheOthers) {
+    TScratchDir Dir;
+    const Bytes A = RandomBytes(600 * 1024, 7), B = RandomBytes(300 * 1024, 8);
+    TFileStream T(Dir.Path("out"), TFileMode::fmCreate);
+    T.WriteBuffer("ab", 2);
+    T.WriteBehind(A.data(), int64_t(A.size()));
+    T.WriteBehind(B.data(), int64_t(B.size()));
+    T.WriteBuffer("tail", 4);
+    EXPECT_EQ(T.Size(), int64_t(2 + A.size() + B.size() + 4));
+    T.SetPosition(1);
+    T.WriteBuffer("Z", 1);
+    char Buf[10];
+    T.SetPosition(2 + int64_t(A.size()));
+    T.ReadBuffer(Buf, sizeof Buf);
+    EXPECT_EQ(Bytes(Buf, sizeof Buf), B.substr(0, sizeof Buf));
+    T.Close();
+    EXPECT_TRUE(ReadAll(Dir.Path("out")) == "aZ" + A + B + "tail");
+}
+
+// A write that fails on the stream's thread is raised by the next use of the
+// stream, naming the file and the reason; the stream takes no more.
+TEST(FileStreamWriteBehind, AFailedWriteIsRaisedWithItsReason) {
+    const int Handle = ::open("/dev/full", O_RDWR | O_CLOEXEC);
+    ASSERT_GE(Handle, 0);
+    TFileStream T(Handle, "/dev/full");
+    const Bytes A = RandomBytes(300 * 1024, 9);
+    T.WriteBehind(A.data(), int64_t(A.size()));
+    for (int Use = 0; Use < 2; ++Use) {
+        try {
+            if (Use == 0)
+                T.Settle();
+            else
+                T.WriteBehind(A.data(), int64_t(A.size()));
+            ADD_FAILURE() << "no error";
+        } catch (const EWriteError& E) {
+            EXPECT_STREQ(E.what(), "Stream write error \"/dev/full\". No space left on device");
+            EXPECT_EQ(E.Error(), ENOSPC);
+        }
+    }
+}
+
+// Room set aside behind the end is not part of the file, and what is not
+// written is given back by the flush.
+TEST(FileStreamReserve, RoomNotWrittenIsGivenBack) {
+    TScratchDir Dir;
+    const Bytes A = RandomBytes(100 * 1024, 10);
+    TFileStream T(Dir.Path("out"), TFileMode::fmCreate);
+    T.Reserve(16 * 1024 * 1024);
+    T.WriteBuffer(A.data(), int64_t(A.size()));
+    T.Flush();
+    struct stat St {};
+    ASSERT_EQ(::stat(Dir.Path("out").c_str(), &St), 0);
+    EXPECT_EQ(St.st_size, int64_t(A.size()));
+    EXPECT_LT(int64_t(St.st_blocks) * 512, 1024 * 1024);
+    T.Close();
+    EXPECT_TRUE(ReadAll(Dir.Path("out")) == A);
 }
 
 TEST(FileIdentity, SameFileUnderOtherNames) {
