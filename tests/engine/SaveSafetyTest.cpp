@@ -19,12 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> Entries(const fs::path& Dir) {
-    std::set<std::string> Names;
-    for (const auto& E : fs::directory_iterator(Dir)) Names.insert(E.path().filename().string());
-    return Names;
-}
-
 class SaveSafetyTest : public testing::Test {
 protected:
     ~SaveSafetyTest() override { TFileStream::SetReadFaultForTests(nullptr); }
@@ -79,7 +73,7 @@ TEST_F(SaveSafetyTest, ReadFaultsInTheSkipAndTheCopyFailTheSave) {
         EXPECT_TRUE(Met) << C.What;
         EXPECT_EQ(ByteCount, -7) << C.What;
         EXPECT_EQ(ReadAll(Out), "previous piece") << C.What;
-        EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "out.mp3"})) << C.What;
+        EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"src.mp3", "out.mp3"})) << C.What;
     }
 }
 
@@ -104,7 +98,7 @@ TEST_F(SaveSafetyTest, ASourceShortenedSinceItsAnalysisFailsTheSave) {
         EXPECT_THROW(Engine.SaveSegment(C.StartMs, 100000, Out, TId3v1Tag{}, ByteCount, DurationMs), EReadError);
         EXPECT_EQ(ByteCount, -7);
         EXPECT_EQ(ReadAll(Out), "previous piece");
-        EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "out.mp3"}));
+        EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"src.mp3", "out.mp3"}));
     }
 }
 
@@ -121,7 +115,7 @@ TEST_F(SaveSafetyTest, TargetsThatAreNoRegularFilesAreRefused) {
     }
     EXPECT_TRUE(fs::is_fifo(Fifo));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
-    EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"src.mp3", "fifo", "link-to-fifo"}));
+    EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"src.mp3", "fifo", "link-to-fifo"}));
 }
 
 TEST_F(SaveSafetyTest, SourcesThatAreNoRegularFilesAreRefusedWithoutWaiting) {

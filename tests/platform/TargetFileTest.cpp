@@ -17,12 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> Entries(const fs::path& Dir) {
-    std::set<std::string> Names;
-    for (const auto& E : fs::directory_iterator(Dir)) Names.insert(E.path().filename().string());
-    return Names;
-}
-
 TEST(TargetFile, SaysWhyItIsNotReady) {
     TScratchDir Dir;
     fs::create_directory(Dir.Path("folder"));
@@ -46,7 +40,7 @@ TEST(TargetFile, SaysWhyItIsNotReady) {
         EXPECT_EQ(Target.Failure(), C.Expected) << C.Name;
     }
     // Nothing prepared is left behind, and the FIFO is one still.
-    EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"folder", "fifo"}));
+    EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"folder", "fifo"}));
     EXPECT_TRUE(fs::is_fifo(Dir.Path("fifo")));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
     EXPECT_TRUE(fs::is_empty(Dir.Path("folder")));
@@ -73,7 +67,7 @@ TEST(TargetFile, CommitThatCannotTakeTheNameLeavesNothingBehind) {
         TestFiles::WriteAll(Name + "/inside", "x");
         EXPECT_FALSE(Target.Commit());
     }
-    EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"piece.mp3"}));
+    EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"piece.mp3"}));
     EXPECT_EQ(TestFiles::ReadAll(Name + "/inside"), "x");
 
     TTargetFile Again(Dir.Path("second.mp3"));
@@ -92,7 +86,7 @@ TEST(TargetFile, NewAndReplacedTargetsWithEitherTemporary) {
         const std::string Old = Dir.Write("old.mp3", "previous");
         ::chmod(Old.c_str(), 0640);
         for (const std::string& Name : {Dir.Path("new.mp3"), Old}) {
-            const std::set<std::string> Before = Entries(Dir.Dir());
+            const std::set<std::string> Before = Dir.Entries();
             TTargetFile Target(Name, Kind);
             ASSERT_TRUE(Target.Ready()) << Name;
             Target.Stream().WriteBuffer("piece", 5);
@@ -104,12 +98,12 @@ TEST(TargetFile, NewAndReplacedTargetsWithEitherTemporary) {
                 EXPECT_TRUE(fs::exists(Temporary));
             } else if (Temporary.empty()) {
                 // Unnamed: the folder shows nothing until the commit.
-                EXPECT_EQ(Entries(Dir.Dir()), Before);
+                EXPECT_EQ(Dir.Entries(), Before);
             }
             EXPECT_TRUE(Target.Commit()) << Name;
             EXPECT_EQ(TestFiles::ReadAll(Name), "piece") << Name;
         }
-        EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"new.mp3", "old.mp3"})) << Named;
+        EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"new.mp3", "old.mp3"})) << Named;
         EXPECT_EQ(fs::status(Old).permissions() & fs::perms::all, fs::perms(0640)) << Named;
     }
 }
@@ -161,7 +155,7 @@ TEST(TargetFile, SignalHalfwayLeavesNothingBehind) {
         int Status = 0;
         ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
         EXPECT_TRUE(WIFSIGNALED(Status) && WTERMSIG(Status) == C.Signal) << C.Signal << " status " << Status;
-        EXPECT_EQ(Entries(Dir.Dir()), (std::set<std::string>{"piece.mp3"})) << C.Signal;
+        EXPECT_EQ(Dir.Entries(), (std::set<std::string>{"piece.mp3"})) << C.Signal;
         EXPECT_EQ(TestFiles::ReadAll(Name), "previous");
     }
 }

@@ -41,4 +41,10 @@ std::string TScratchDir::Write(const std::string& Name, const Bytes& Data) const
     return P;
 }
 
+std::set<std::string> TScratchDir::Entries() const {
+    std::set<std::string> Names;
+    for (const auto& E : std::filesystem::directory_iterator(FDir)) Names.insert(E.path().filename().string());
+    return Names;
+}
+
 }  // namespace TestFiles

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace TestFiles {
@@ -25,6 +26,8 @@ public:
     // Writes Data to a new file in the folder and returns its path.
     std::string Write(const std::string& Name, const Bytes& Data) const;
     const std::filesystem::path& Dir() const { return FDir; }
+    // The names in the folder now (nothing left behind shows here).
+    std::set<std::string> Entries() const;
 
 private:
     std::filesystem::path FDir;
