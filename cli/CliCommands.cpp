@@ -1,4 +1,5 @@
 #include "cli/CliCommands.h"
+#include "cli/CliShared.h"
 
 #include <nlohmann/json.hpp>
 
@@ -18,10 +19,6 @@
 namespace SegmoraCli {
 
 namespace {
-
-using json = nlohmann::ordered_json;
-
-std::string Dump(const json& J) { return J.dump(2, ' ', false, json::error_handler_t::replace); }
 
 // 1, 2, 2.5 or 0, without a needless ".0".
 json VersionNumber(double Version) {
@@ -133,6 +130,23 @@ bool ParseTrack(const std::optional<std::string>& Text, std::ostream& Err) {
     return false;
 }
 
+TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
+    if (!Options.Tag) return TId3v1Tag{};
+    const TTagOptions& F = Options.TagFields;
+    TTagTexts Texts{F.Title.value_or(""),
+                    F.Artist.value_or(""),
+                    F.Album.value_or(""),
+                    F.Year.value_or(""),
+                    F.Comment.value_or(""),
+                    F.Track.value_or(""),
+                    Genre};
+    return MakeTagRecordFromUtf8(Texts, CodePage);
+}
+
+}  // namespace
+
+std::string Dump(const json& J) { return J.dump(2, ' ', false, json::error_handler_t::replace); }
+
 bool SameTarget(const std::string& Source, const std::string& Target) {
     namespace fs = std::filesystem;
     std::error_code Ec;
@@ -163,25 +177,12 @@ std::string SaveFailureText(TSaveFailure Why, const std::string& Target) {
     case TSaveFailure::TargetIsFolder:
     case TSaveFailure::TargetNotWritable:
     case TSaveFailure::TargetNotCreated:
-    case TSaveFailure::TargetNotReplaced: break;
+    case TSaveFailure::TargetNotReplaced:
+    case TSaveFailure::TargetExists:
+    case TSaveFailure::NothingToSave: break;
     }
     return "the new file could not be created.";
 }
-
-TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
-    if (!Options.Tag) return TId3v1Tag{};
-    const TTagOptions& F = Options.TagFields;
-    TTagTexts Texts{F.Title.value_or(""),
-                    F.Artist.value_or(""),
-                    F.Album.value_or(""),
-                    F.Year.value_or(""),
-                    F.Comment.value_or(""),
-                    F.Track.value_or(""),
-                    Genre};
-    return MakeTagRecordFromUtf8(Texts, CodePage);
-}
-
-}  // namespace
 
 bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err) {
     if (!ParseTimeArgument(Text, Ms)) {

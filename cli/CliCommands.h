@@ -42,8 +42,27 @@ struct TPlayOptions {
 // large, what it is beyond.
 bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err);
 
+struct TSplitOptions {
+    std::string Source;
+    // One way of splitting: a CUE sheet's tracks, silences, equal parts or a fixed length.
+    std::string Cue;
+    bool Silence = false;
+    int Parts = 0;
+    int64_t EveryMs = 0;
+    std::string OutputDir;    // empty: the source's folder
+    std::string NamePattern;  // empty: the default for the way of splitting
+    bool Tag = false;
+    bool DryRun = false;
+    bool Json = false;
+    bool Overwrite = false;
+    double ThresholdDb = -48.0;
+    int64_t MinSilenceMs = 2000;
+    int64_t MinPieceMs = 5000;
+};
+
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunSplit(const TSplitOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace SegmoraCli

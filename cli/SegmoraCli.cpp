@@ -72,6 +72,34 @@ int main(int argc, char** argv) {
     PlayCmd->add_option("--output", Play.Output, "auto: the sound device; null: silent, in real time")
         ->check(CLI::IsMember({"auto", "null"}));
 
+    TSplitOptions Split;
+    std::string Every, MinSilence = "2000", MinPiece = "5000";
+    CLI::App* SplitCmd = App.add_subcommand(
+        "split", "Save many pieces of an MP3 file in one run: the tracks of a CUE sheet, the parts between "
+                 "silences, equal parts or parts of a fixed length");
+    SplitCmd->add_option("SRC", Split.Source, "The MP3 file to split")->required();
+    CLI::Option_group* Way = SplitCmd->add_option_group("way of splitting", "Exactly one of these");
+    Way->add_option("--cue", Split.Cue, "The tracks of this CUE sheet (INDEX 01 to the next track's)");
+    Way->add_flag("--silence", Split.Silence, "In the middle of each silence");
+    Way->add_option("--parts", Split.Parts, "This many parts of equal length")->check(CLI::Range(1, 9999));
+    Way->add_option("--every", Every, "Parts of this TIME each, the last one shorter");
+    Way->require_option(1);
+    SplitCmd->add_option("--output-dir", Split.OutputDir, "Where the pieces go (default: the source's folder)");
+    SplitCmd->add_option("--name", Split.NamePattern,
+                         "Name PATTERN, \".mp3\" added: {n} (the number), {title}, {performer}, {album}, {name} (the "
+                         "source's); default \"{n} - {title}\" with a CUE sheet, else \"{name}_{n}\"");
+    SplitCmd->add_flag("--tag", Split.Tag,
+                       "End each piece with an ID3v1 tag: track number, the sheet's title, performer and album, "
+                       "else what the source's tag says");
+    SplitCmd->add_flag("--dry-run", Split.DryRun, "List the pieces (start, end, name) without writing");
+    SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
+    SplitCmd->add_flag("--overwrite", Split.Overwrite, "Replace files that exist already (kept otherwise)");
+    SplitCmd->add_option("--threshold", Split.ThresholdDb,
+                         "Silence: the RMS level below which a frame is quiet, in dB "
+                         "(default -48)");
+    SplitCmd->add_option("--min-silence", MinSilence, "Silence: the shortest TIME that counts (default 2000)");
+    SplitCmd->add_option("--min-piece", MinPiece, "Silence: pieces shorter than this TIME are left out (default 5000)");
+
     try {
         App.parse(argc, argv);
     } catch (const CLI::ParseError& E) {
@@ -82,5 +110,16 @@ int main(int argc, char** argv) {
     if (*InfoCmd) return WithOutputChecked(RunInfo(Info, std::cout, std::cerr));
     if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
     if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
+    if (*SplitCmd) {
+        if (!Every.empty() &&
+            (!ParseTimeOption(Every, "--every", "the longest time a piece can take", Split.EveryMs, std::cerr) ||
+             Split.EveryMs <= 0))
+            return ExitUsage;
+        if (!ParseTimeOption(MinSilence, "--min-silence", "the longest time a piece can take", Split.MinSilenceMs,
+                             std::cerr) ||
+            !ParseTimeOption(MinPiece, "--min-piece", "the longest time a piece can take", Split.MinPieceMs, std::cerr))
+            return ExitUsage;
+        return WithOutputChecked(RunSplit(Split, std::cout, std::cerr));
+    }
     return ExitUsage;
 }

@@ -140,9 +140,9 @@ int64_t SkipFrame(TFileStream& Stream, int32_t& FrameBytes, double& FrameMs) {
     return Stream.Position();
 }
 
-TStepRun SkipAudio(TMappedFile& Stream, int64_t TargetMs, TSkipWatcher* Watcher) {
-    int64_t Position = 0, Bytes = 0;
-    double Elapsed = 0.0;
+TStepRun SkipAudio(TMappedFile& Stream, int64_t TargetMs, TSkipWatcher* Watcher, const TStepRun& From) {
+    int64_t Position = From.Position, Bytes = From.Bytes;
+    double Elapsed = From.Ms;
     TFrameHeader Frame;
     uint8_t Buffer[InfoHeadBytes];
     const uint8_t* Head = Buffer;
@@ -163,10 +163,11 @@ namespace {
 // The frames a copy takes, gathered into runs of adjacent bytes (nearly
 // always the whole piece), so that the target is written in large pieces
 // straight from the map. The watcher is shown the bytes a little at a time,
-// just behind the walk, while the processor still has them at hand.
+// just behind the walk, while the processor still has them at hand. Without
+// a target nothing is written or shown.
 class TRunCopy {
 public:
-    TRunCopy(TMappedFile& Source, TFileStream& Target, TCopyWatcher* Watcher)
+    TRunCopy(TMappedFile& Source, TFileStream* Target, TCopyWatcher* Watcher)
         : FSource(Source), FTarget(Target), FWatcher(Watcher) {}
     void Take(int64_t At, int64_t Count) {
         // A frame the file no longer holds (it was shortened after it was
@@ -181,26 +182,28 @@ public:
     }
     void Flush() {
         Show();
-        FSource.CopyTo(FTarget, FFrom, FTo - FFrom);
+        if (FTarget) FSource.CopyTo(*FTarget, FFrom, FTo - FFrom);
         FFrom = FTo;
     }
 
 private:
     void Show() {
-        if (FWatcher) FSource.Show(FShownTo, FTo - FShownTo, *FWatcher);
+        if (FWatcher && FTarget) FSource.Show(FShownTo, FTo - FShownTo, *FWatcher);
         FShownTo = FTo;
     }
     static constexpr int64_t ShowStep = 16 * 1024;
 
     TMappedFile& FSource;
-    TFileStream& FTarget;
+    TFileStream* FTarget;
     TCopyWatcher* FWatcher;
     int64_t FFrom = 0, FTo = 0, FShownTo = 0;
 };
 
-// Copies steps while More(position, elapsed ms) says so.
+// Copies steps while More(position, elapsed ms) says so. Walk, when given,
+// goes on with every step, as the walk from the first frame would.
 template <class TMore>
-TStepRun CopySteps(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, TCopyWatcher* Watcher, TMore More) {
+TStepRun CopySteps(TMappedFile& Source, TFileStream* Target, int64_t AudioEnd, TCopyWatcher* Watcher, TMore More,
+                   TStepRun* Walk = nullptr) {
     int64_t Position = 0, Bytes = 0;
     double Elapsed = 0.0;
     TFrameHeader Frame;
@@ -212,11 +215,16 @@ TStepRun CopySteps(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, T
         const int64_t Start = Source.Position();
         const TStep Step = StepOverMap(Source, AudioEnd, Frame, Buffer, Head);
         Position = Source.Position();
+        if (Walk) Walk->Position = Position;
         if (Step != TStep::Frame) continue;
         if (Watcher) Watcher->FrameAhead(Frame, Head);
         Run.Take(Start, Frame.Length);
         Bytes += Frame.Length;
         Elapsed += Frame.DurationMs;
+        if (Walk) {
+            Walk->Bytes += Frame.Length;
+            Walk->Ms += Frame.DurationMs;
+        }
     }
     // The audio the analysis found runs on beyond the end of the file: it has
     // been shortened since, and what is left is not the file analysed.
@@ -230,13 +238,26 @@ TStepRun CopySteps(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, T
 }  // namespace
 
 TStepRun CopyAudio(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs, TCopyWatcher* Watcher) {
-    return CopySteps(Source, Target, AudioEnd, Watcher,
+    return CopySteps(Source, &Target, AudioEnd, Watcher,
                      [&](int64_t, double Elapsed) { return double(SpanMs) > Elapsed; });
+}
+
+TStepRun MeasureAudio(TMappedFile& Source, int64_t AudioEnd, int32_t SpanMs) {
+    return CopySteps(Source, nullptr, AudioEnd, nullptr,
+                     [&](int64_t, double Elapsed) { return double(SpanMs) > Elapsed; });
+}
+
+TStepRun CopyAudioUntil(TMappedFile& Source, TFileStream* Target, int64_t AudioEnd, TStepRun& Walk, int64_t EndMs,
+                        TCopyWatcher* Watcher) {
+    // The test is SkipAudio's, on the same sum, so that a piece ends on the
+    // very step at which a skip to its end would stop.
+    return CopySteps(
+        Source, Target, AudioEnd, Watcher, [&](int64_t, double) { return double(EndMs) > Walk.Ms; }, &Walk);
 }
 
 TStepRun CopyAudioUpTo(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,
                        TCopyWatcher* Watcher) {
-    return CopySteps(Source, Target, AudioEnd, Watcher, [&](int64_t Position, double) { return Position < StopAt; });
+    return CopySteps(Source, &Target, AudioEnd, Watcher, [&](int64_t Position, double) { return Position < StopAt; });
 }
 
 int64_t NextAudioFrame(TMappedFile& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],

@@ -62,8 +62,11 @@ struct TStepRun {
 // Skips steps from the source's position until their audio reaches TargetMs
 // or fewer than a header's bytes are left in the file. The bound is the
 // file, not the audio: a start beyond the audio walks through the tags at
-// the end and leaves nothing to copy.
-TStepRun SkipAudio(TMappedFile& Source, int64_t TargetMs, TSkipWatcher* Watcher = nullptr);
+// the end and leaves nothing to copy. From is where an earlier walk from the
+// first frame stood at the source's position (its sums go on from there; a
+// walk from the first frame starts from nothing), and the result is that
+// walk's at its end.
+TStepRun SkipAudio(TMappedFile& Source, int64_t TargetMs, TSkipWatcher* Watcher = nullptr, const TStepRun& From = {});
 // Copies steps from Source's position to Target until their audio reaches
 // SpanMs or the audio ends at AudioEnd. The frames go to Target in runs of
 // adjacent ones, each written in one piece straight from the map and shown
@@ -71,6 +74,15 @@ TStepRun SkipAudio(TMappedFile& Source, int64_t TargetMs, TSkipWatcher* Watcher 
 // all of them are written when it returns.
 TStepRun CopyAudio(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int32_t SpanMs,
                    TCopyWatcher* Watcher = nullptr);
+// Copies steps from Source's position to Target until Walk, the walk from the
+// first frame that stands at Source's position, has reached EndMs on the
+// file's own time scale, exactly where SkipAudio to EndMs stops, or the
+// audio ends; Walk goes on with the steps. Without a Target the steps are
+// only walked (and measured) as a copy would take them.
+TStepRun CopyAudioUntil(TMappedFile& Source, TFileStream* Target, int64_t AudioEnd, TStepRun& Walk, int64_t EndMs,
+                        TCopyWatcher* Watcher = nullptr);
+// The same as CopyAudio without writing: what it would copy.
+TStepRun MeasureAudio(TMappedFile& Source, int64_t AudioEnd, int32_t SpanMs);
 // Copies steps from Source's position to Target until the position reaches
 // StopAt, whatever their duration.
 TStepRun CopyAudioUpTo(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, int64_t StopAt,

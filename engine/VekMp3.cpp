@@ -120,6 +120,56 @@ int64_t TVekMP3::SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t 
     return Skipped.Position;
 }
 
+TStepRun TVekMP3::SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs,
+                              const TPieceChain& Chain) {
+    // The walk of the piece before is gone on with only over the very file
+    // it was made over, and only when it stopped no later than a walk to this
+    // start would: before it, or on the step where that walk stops too.
+    TStepRun From{DataInfo.FirstFrameOffset(), 0, 0.0};
+    if (Chain.ReachedMs >= 0 && Chain.ReachedMs <= StartMs && Chain.Source == Source.Identity() &&
+        Chain.SourceSize == Source.Size())
+        From = Chain.Point;
+    Stream.SetPosition(From.Position);
+    if (StartMs <= 0) return From;
+    TStepRun Walk = SkipAudio(Stream, StartMs, nullptr, From);
+    Walk.Position = Stream.Position();
+    return Walk;
+}
+
+namespace {
+// After a chained piece: where its walk stopped, for the next one; nothing
+// when the audio ended first (no piece follows then).
+void AdvanceChain(TPieceChain& Chain, const TFileStream& Source, const TStepRun& Walk, int64_t EndMs) {
+    Chain.Source = Source.Identity();
+    Chain.SourceSize = Source.Size();
+    Chain.Point = Walk;
+    Chain.ReachedMs = Walk.Ms >= double(EndMs) ? EndMs : -1;
+}
+}  // namespace
+
+bool TVekMP3::MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount, int64_t& DurationMs,
+                             TPieceChain* Chain) {
+    if (!DataInfo.Valid) return false;
+    TFileStream Source(DataInfo.FileName, TFileMode::fmOpenRead);
+    TMappedFile Map(Source);
+    TStepRun Measured;
+    Map.Guarded([&] {
+        if (Chain) {
+            TStepRun Walk = SkipInChain(Map, Source, StartMs, *Chain);
+            Chain->PieceStartMs = Walk.Ms;
+            Measured = CopyAudioUntil(Map, nullptr, DataInfo.AudioEnd(), Walk, EndMs);
+            AdvanceChain(*Chain, Source, Walk, EndMs);
+        } else {
+            Map.SetPosition(DataInfo.FirstFrameOffset());
+            if (StartMs > 0) SkipAudio(Map, StartMs);
+            Measured = MeasureAudio(Map, DataInfo.AudioEnd(), EndMs - StartMs);
+        }
+    });
+    ByteCount = Measured.Bytes;
+    DurationMs = static_cast<int64_t>(std::trunc(Measured.Ms));
+    return true;
+}
+
 void TVekMP3::WriteTag(TFileStream& Target, TId3v1Tag Id3Tag) {
     // The target holds only the frames this save wrote, so "TAG" found 128
     // bytes before its end can only be audio: the tag is always appended.
@@ -134,6 +184,7 @@ TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     case TTargetFailure::Folder: return TSaveFailure::TargetIsFolder;
     case TTargetFailure::NotRegular: return TSaveFailure::TargetNotRegular;
     case TTargetFailure::NotWritable: return TSaveFailure::TargetNotWritable;
+    case TTargetFailure::Exists: return TSaveFailure::TargetExists;
     case TTargetFailure::NotCreated: break;
     }
     return TSaveFailure::TargetNotCreated;
@@ -202,7 +253,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     if (FileIdentityOf(AFileName, TargetId) && TargetId == Source->Identity())
         return SaveFailed(TSaveFailure::TargetIsSource);
 
-    TTargetFile Output(AFileName);
+    TTargetFile Output(AFileName, TTemporaryKind::Unnamed, Options.Existing);
     if (!Output.Ready()) return SaveFailed(SaveFailureOf(Output.Failure()));
 
     const int64_t AudioEnd = DataInfo.AudioEnd();
@@ -214,6 +265,9 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     TPreroll Preroll;
     TStepRun Copied;
     bool EndsAtLast = false;
+    TPieceChain* const Chain = Options.Exact ? nullptr : Options.Chain;
+    TStepRun Walk;
+    bool NoAudioLeft = false;
     {
         // The source is read through a map; nothing in the walks below owns
         // anything while they read it (see Guarded).
@@ -224,6 +278,18 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                 const TStepRun Skipped = SkipAudio(Map, StartMs, &Trail);
                 SkippedBytes = Skipped.Bytes;
                 SkippedMs = static_cast<int64_t>(Skipped.Ms);
+            } else if (Chain) {
+                Walk = SkipInChain(Map, *Source, StartMs, *Chain);
+                Chain->PieceStartMs = Walk.Ms;
+                SkippedBytes = Walk.Bytes;
+                SkippedMs = static_cast<int64_t>(Walk.Ms);
+                // A piece of a chain holds frames, or is not saved at all.
+                TFrameHeader First;
+                uint8_t FirstHeader[FrameHeaderBytes];
+                if (NextAudioFrame(Map, AudioEnd, First, FirstHeader) == NoMoreAudio) {
+                    NoAudioLeft = true;
+                    return;
+                }
             } else if (StartMs > 0) {
                 SkipToTime(Map, SkippedBytes, StartMs, SkippedMs);
             }
@@ -234,20 +300,28 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                 Map.SetPosition(Preroll.Offset);
                 PrerollBytes = CopyAudioUpTo(Map, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
             }
-            Copied = CopyAudio(Map, Output.Stream(), AudioEnd, Span, &Writer);
+            if (Chain)
+                Copied = CopyAudioUntil(Map, &Output.Stream(), AudioEnd, Walk, EndMs, &Writer);
+            else
+                Copied = CopyAudio(Map, Output.Stream(), AudioEnd, Span, &Writer);
 
             TFrameHeader Next;
             uint8_t NextHeader[FrameHeaderBytes];
             EndsAtLast = NextAudioFrame(Map, AudioEnd, Next, NextHeader) == NoMoreAudio;
         });
     }
+    if (NoAudioLeft) return SaveFailed(TSaveFailure::NothingToSave);
+    if (Chain) AdvanceChain(*Chain, *Source, Walk, EndMs);
     const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
     Writer.Finish(Trim.Delay, Trim.Padding);
 
     if (BytesAre(reinterpret_cast<const uint8_t*>(Id3Tag.Header), Id3v1Marker)) WriteTag(Output.Stream(), Id3Tag);
 
     Source.reset();
-    if (!Output.Commit()) return SaveFailed(TSaveFailure::TargetNotReplaced);
+    if (!Output.Commit())
+        return SaveFailed(Options.Existing == TExisting::Keep && FileExists(AFileName)
+                              ? TSaveFailure::TargetExists
+                              : TSaveFailure::TargetNotReplaced);
 
     ByteCount = PrerollBytes + Copied.Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Copied.Ms));

@@ -17,6 +17,7 @@
 #include "engine/Tags.h"
 #include "platform/FileStream.h"
 #include "platform/MappedFile.h"
+#include "platform/TargetFile.h"
 
 // The part of the analysis that needs only the open file: the first frame's
 // header, the ID3v2, ID3v1 and APE tags. Sets every field of Info but
@@ -35,6 +36,27 @@ enum class TSaveFailure {
     TargetNotWritable,  // the target exists and may not be written
     TargetNotCreated,   // no file can be created where the target would be
     TargetNotReplaced,  // the written piece could not take the target's name
+    TargetExists,       // the target exists and was to be kept
+    NothingToSave,      // a piece of a chain starts where no audio is left
+};
+
+// Pieces saved one after another from one analysed file, as a split cuts
+// them. In a chain a piece ends where a skip to its EndMs would stop, on the
+// file's own time scale, rather than when it has lasted EndMs - StartMs: the
+// next piece, from EndMs on, then begins with the frame after its last, and
+// no frame is lost or doubled between them. Its DurationMs says where it
+// ended: a save from StartMs to StartMs + DurationMs outside a chain writes
+// the same piece. The skip to a piece's start goes on from where the walk of
+// the piece before stopped, so that the file is walked once for all pieces.
+struct TPieceChain {
+    TFileIdentity Source{};  // the file the walk was made over, as it was
+    int64_t SourceSize = -1;
+    TStepRun Point;          // where the walk from the first frame stopped
+    int64_t ReachedMs = -1;  // the time it stopped for; -1: no walk to go on from
+    // Set by each save: where its piece's first frame begins on the file's
+    // time scale. A save from there, truncated to whole milliseconds, starts
+    // with the same frame.
+    double PieceStartMs = 0.0;
 };
 
 // How SaveSegment writes a piece, beyond what the window asks for.
@@ -47,6 +69,10 @@ struct TSaveOptions {
     // needs, and have gapless decoders drop their samples, so that the piece
     // decodes sample for sample as the source from its start frame on.
     bool Exact = false;
+    // What becomes of an existing file of the target's name.
+    TExisting Existing = TExisting::Replace;
+    // The chain this piece belongs to (not with Exact).
+    TPieceChain* Chain = nullptr;
 };
 
 class TVekMP3 {
@@ -66,6 +92,11 @@ public:
     // DurationMs the duration from the start frame on.
     bool SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag, int64_t& ByteCount,
                      int64_t& DurationMs, const TSaveOptions& Options);
+    // What SaveSegment would write with the same chain, without writing:
+    // ByteCount and DurationMs as it would set them. False when the file
+    // is not valid.
+    bool MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount, int64_t& DurationMs,
+                        TPieceChain* Chain = nullptr);
     // Why the last SaveSegment returned false; None after it returned true.
     TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
 
@@ -80,6 +111,7 @@ public:
 
 private:
     int64_t SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
+    TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, const TPieceChain& Chain);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
     bool SaveFailed(TSaveFailure Why);
 

@@ -92,10 +92,13 @@ std::string TemporaryNameBeside(const std::string& Folder, const std::string& Ta
     return (std::filesystem::path(Folder) / (Base + ".segmora-" + Suffix)).string();
 }
 
-TTargetFile::TTargetFile(const std::string& FileName, TTemporaryKind Kind) { FFailure = Prepare(FileName, Kind); }
+TTargetFile::TTargetFile(const std::string& FileName, TTemporaryKind Kind, TExisting Existing) : FExisting(Existing) {
+    FFailure = Prepare(FileName, Kind);
+}
 
 TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind Kind) {
     if (FileName.empty()) return TTargetFailure::EmptyName;
+    if (FExisting == TExisting::Keep && Exists(FileName)) return TTargetFailure::Exists;
     struct stat Existing {};
     if (::stat(FileName.c_str(), &Existing) == 0) {
         if (S_ISDIR(Existing.st_mode)) return TTargetFailure::Folder;
@@ -151,6 +154,7 @@ void TTargetFile::RemoveTemporary() {
 
 bool TTargetFile::Commit() {
     if (!FStream) return false;
+    if (FExisting == TExisting::Keep) return CommitBesideExisting();
     const bool Replaces = Exists(FFinalName);
     // A write that fails must fail the save before the file replaces anything;
     // a file that replaces another must be on the disk before it does.
@@ -159,6 +163,23 @@ bool TTargetFile::Commit() {
     else
         FStream->Flush();
     return FTemporaryName.empty() ? CommitUnnamed(Replaces) : CommitNamed(Replaces);
+}
+
+// A link never replaces a file: whatever took the name since Prepare stays.
+bool TTargetFile::CommitBesideExisting() {
+    FStream->Flush();
+    const bool Linked = FTemporaryName.empty() ? LinkHandle(FStream->Handle(), FFinalName)
+                                               : ::link(FTemporaryName.c_str(), FFinalName.c_str()) == 0;
+    if (!Linked) return false;
+    try {
+        FStream->Close();
+    } catch (const EWriteError&) {
+        ::unlink(FFinalName.c_str());
+        throw;
+    }
+    FStream.reset();
+    RemoveTemporary();
+    return true;
 }
 
 bool TTargetFile::CommitNamed(bool Replaces) {

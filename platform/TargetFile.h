@@ -28,7 +28,11 @@ enum class TTargetFailure {
     NotRegular,   // the name is that of a FIFO, a device or a socket
     NotWritable,  // an existing file that may not be written
     NotCreated,   // no file can be created beside the target (no such folder, no rights, ...)
+    Exists,       // a file of that name exists, and is to be kept
 };
+
+// What becomes of a file that already has the target's name.
+enum class TExisting { Replace, Keep };
 
 // How the temporary file is made: Unnamed falls back to Named where the file
 // system cannot make an unnamed file. Named is there for tests.
@@ -40,8 +44,10 @@ public:
     // through: the link stays and the file it names is replaced. Nothing is
     // prepared (Ready() false) for an empty name, a folder, anything but a
     // regular file, an existing file that may not be written, or a folder
-    // where no file can be created.
-    explicit TTargetFile(const std::string& FileName, TTemporaryKind Kind = TTemporaryKind::Unnamed);
+    // where no file can be created; with Keep, for any name that exists
+    // already (a link included).
+    explicit TTargetFile(const std::string& FileName, TTemporaryKind Kind = TTemporaryKind::Unnamed,
+                         TExisting Existing = TExisting::Replace);
     ~TTargetFile();
     TTargetFile(const TTargetFile&) = delete;
     TTargetFile& operator=(const TTargetFile&) = delete;
@@ -55,12 +61,14 @@ public:
     const std::string& TemporaryName() const { return FTemporaryName; }
     // Pushes every write to the file and puts it in the target's place.
     // Raises EWriteError when a write, the sync or the close fails; false
-    // when the file cannot take the target's name. The temporary file is
-    // gone either way.
+    // when the file cannot take the target's name (with Keep: also when a
+    // file of that name has appeared meanwhile, which stays as it is). The
+    // temporary file is gone either way.
     bool Commit();
 
 private:
     TTargetFailure Prepare(const std::string& FileName, TTemporaryKind Kind);
+    bool CommitBesideExisting();
     bool MakeNamed(const std::string& Name, int& Handle);
     bool CommitUnnamed(bool Replaces);
     bool CommitNamed(bool Replaces);
@@ -73,6 +81,7 @@ private:
     std::unique_ptr<TCleanupOnSignal> FCleanup;
     std::unique_ptr<TFileStream> FStream;
     TTargetFailure FFailure = TTargetFailure::None;
+    TExisting FExisting = TExisting::Replace;
 };
 
 // A name for a temporary file beside Target that no file system refuses for

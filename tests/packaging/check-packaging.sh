@@ -61,7 +61,7 @@ completion)
             [ "$got" = "$want" ] || { echo "[$*]: \"$got\", \"$want\" expected"; bad=1; }
         }
         expect "cut"                   segmora-cli c
-        expect "info cut play"         segmora-cli ""
+        expect "info cut play split"   segmora-cli ""
         expect "--version"             segmora-cli --v
         expect "--start"               segmora-cli cut a.mp3 --st
         expect "--tag --title --track" segmora-cli cut a.mp3 b.mp3 --t
@@ -69,6 +69,8 @@ completion)
         expect "--json"                segmora-cli info --j
         expect "auto null"             segmora-cli play a.mp3 --output ""
         expect "null"                  segmora-cli play a.mp3 --output n
+        expect "--min-silence --min-piece" segmora-cli split a.mp3 --mi
+        expect ""                      segmora-cli split a.mp3 --parts ""
         cd "$1/tests/fixtures"
         expect "cbr128.mp3"            segmora-cli info cb
         expect "vbr.mp3"               segmora-cli cut --start 0 v
