@@ -1,5 +1,6 @@
 #include "player/FrameLevels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mpg123.h>
@@ -111,6 +112,7 @@ void ScanFrameLevels(const std::string& FileName, const TMp3FrameIndex& Index, s
             if (Result != MPG123_OK) Decoder.Fail("failed");
             if (Out.Number() > In.Number() || Channels <= 0) continue;
             const size_t Count = AudioBytes / sizeof(float);
+            if (Count == 0) continue;  // reported as undecoded below
             Report({LevelDb(reinterpret_cast<const float*>(Audio), Count), int64_t(Count) / Channels});
         }
         while (Out.Number() <= In.Number()) Report({std::numeric_limits<double>::infinity(), 0});
