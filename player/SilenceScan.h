@@ -1,7 +1,11 @@
 // Where a recording falls silent: the runs of quiet audio frames of an MP3
 // file, measured on the decoded audio, numbered and timed as the engine's
 // frame walk counts them, so that a cut that starts at a run's middle starts
-// exactly on its middle frame.
+// exactly on its middle frame. The engine's skip passes frames until their
+// summed duration reaches the start: a cut from floor(SplitMs) ms begins with
+// the middle frame, one from ceil(SplitMs) a frame later unless SplitMs is a
+// whole number (frames last 8 ms at least, so the frame before the middle
+// one always starts before floor(SplitMs)).
 #pragma once
 #include <cstdint>
 #include <functional>
