@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -196,8 +198,9 @@ TEST(SilenceScan, FindsTheGapsOfARecordingOnTheWalksFramesAndTimes) {
 // cleared: the walk looks at the first byte only). Each walked frame still
 // gets a level, the refused one none, and the frames at the same offsets as
 // in the intact file keep their own levels; the gap before the damage is
-// found as in the intact file. A file that is no MP3 at all raises.
-TEST(SilenceScan, DamagedFilesScanAndFilesThatAreNoMp3Raise) {
+// found as in the intact file. A file that is no MP3 at all raises, and so
+// does one that cannot be read.
+TEST(SilenceScan, DamagedFilesScanAndFilesThatAreNoMp3OrUnreadableRaise) {
     TScratchDir Dir;
     const std::string File = Fixture("gaps.mp3");
     const TMp3FrameIndex Intact = IndexOf(File);
@@ -249,6 +252,21 @@ TEST(SilenceScan, DamagedFilesScanAndFilesThatAreNoMp3Raise) {
         EXPECT_NE(std::string(E.what()).find("notes.mp3"), std::string::npos) << E.what();
     }
     EXPECT_THROW(FindSilences(Dir.Path("missing.mp3"), {}), EFOpenError);
+
+    // A disk that fails once the frames have been indexed: the stretches'
+    // own reads fail, on every thread, and the file layer's error comes out.
+    constexpr int Plenty = 1 << 30;
+    std::atomic<int> Left{Plenty};  // reads that succeed before the disk fails
+    TFileStream::SetReadFaultForTests([&](const std::string&, int64_t) { return --Left >= 0 ? 0 : EIO; });
+    IndexOf(File);
+    Left = Plenty - Left;
+    try {
+        FindSilencesOnThreads(File, {}, 4);
+        ADD_FAILURE() << "no error";
+    } catch (const EReadError& E) {
+        EXPECT_NE(std::string(E.what()).find("gaps.mp3"), std::string::npos) << E.what();
+    }
+    TFileStream::SetReadFaultForTests(nullptr);
 }
 
 }  // namespace
