@@ -111,10 +111,14 @@ int main(int argc, char** argv) {
     if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
     if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
     if (*SplitCmd) {
-        if (!Every.empty() &&
-            (!ParseTimeOption(Every, "--every", "the longest time a piece can take", Split.EveryMs, std::cerr) ||
-             Split.EveryMs <= 0))
-            return ExitUsage;
+        if (!Every.empty()) {
+            if (!ParseTimeOption(Every, "--every", "the longest time a piece can take", Split.EveryMs, std::cerr))
+                return ExitUsage;
+            if (Split.EveryMs <= 0) {
+                std::cerr << "segmora-cli: --every must be longer than 0\n";
+                return ExitUsage;
+            }
+        }
         if (!ParseTimeOption(MinSilence, "--min-silence", "the longest time a piece can take", Split.MinSilenceMs,
                              std::cerr) ||
             !ParseTimeOption(MinPiece, "--min-piece", "the longest time a piece can take", Split.MinPieceMs, std::cerr))

@@ -1,10 +1,26 @@
-#include <stdexcept>
+#include <cmath>
 
 #include "cli/CliShared.h"
+#include "player/SilenceScan.h"
 
 namespace SegmoraCli {
-std::vector<int64_t> SilenceSplits(const TSplitOptions&, const TMp3DataInfo&,
-                                   const std::function<void(int64_t, int64_t)>&) {
-    throw std::runtime_error("splitting by silence is not built yet");
+
+std::vector<int64_t> SilenceSplits(const TSplitOptions& Options, const TMp3DataInfo& Info,
+                                   const std::function<void(int64_t, int64_t)>& Progress) {
+    TSilenceScanOptions Scan;
+    Scan.ThresholdDb = Options.ThresholdDb;
+    Scan.MinSilenceMs = Options.MinSilenceMs;
+    std::vector<int64_t> Splits;
+    for (const TSilence& Run : FindSilences(Info.FileName, Scan, Progress)) {
+        // Silence before the first sound or after the last is no gap between pieces.
+        if (Run.FirstFrame == 0 || Run.EndMs >= double(Info.LengthMs)) continue;
+        // A skip to a start stops on the first frame that begins at or after
+        // it; the middle frame begins at SplitMs, and the frame before it
+        // more than a millisecond earlier.
+        const auto At = static_cast<int64_t>(std::floor(Run.SplitMs));
+        if (Splits.empty() || At > Splits.back()) Splits.push_back(At);
+    }
+    return Splits;
 }
+
 }  // namespace SegmoraCli

@@ -105,6 +105,26 @@ TEST_F(CliSplit, PartsAndEveryTileTheSourceAsCutWould) {
     }
 }
 
+// gaps.mp3: 2 s of tone, 1.5 s of silence, 1 s of tone, 0.5 s of silence, 2 s of tone.
+TEST_F(CliSplit, SilencesSplitInTheirMiddle) {
+    const std::string Src = Source("gaps.mp3");
+    const json Pieces = Split({Src, "--silence", "--min-silence", "1000", "--min-piece", "500", "--output-dir", Out()});
+    ASSERT_EQ(Pieces.size(), 2u);
+    // The middle of the long gap, behind the encoder's delay.
+    EXPECT_GT(Pieces[1]["StartMs"].get<int64_t>(), 2700);
+    EXPECT_LT(Pieces[1]["StartMs"].get<int64_t>(), 2900);
+    ExpectPiecesOfCut(Src, Pieces);
+    // No progress display where nobody watches.
+    EXPECT_EQ(LastErr, "");
+
+    // Shorter pieces are left out, and a gap shorter than the least silence does not split.
+    const json Long = Split({Src, "--silence", "--min-silence", "1000", "--min-piece", "3000", "--dry-run"});
+    ASSERT_EQ(Long.size(), 1u);
+    EXPECT_EQ(Long[0]["StartMs"], Pieces[1]["StartMs"]);
+    EXPECT_EQ(Split({Src, "--silence", "--min-piece", "500", "--dry-run"}).size(), 1u);
+    EXPECT_EQ(Split({Src, "--silence", "--min-silence", "300", "--min-piece", "500", "--dry-run"}).size(), 3u);
+}
+
 // A Latin-1 sheet and the same sheet in UTF-8 with a byte order mark: track 2
 // has a pregap (INDEX 00), which ends track 1; texts reach names and tags.
 TEST_F(CliSplit, CueSheetTracksNamesAndTags) {
