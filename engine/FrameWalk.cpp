@@ -173,7 +173,7 @@ public:
         // A frame the file no longer holds (it was shortened after it was
         // analysed) fails the copy at once.
         if (At + Count > FSource.Size()) throw EReadError();
-        if (At != FTo || FTo + Count - FFrom > TMappedFile::CopyPiece) {
+        if (At != FTo || FTo + Count - FFrom > FRunLimit) {
             Flush();
             FFrom = FShownTo = FTo = At;
         }
@@ -184,6 +184,7 @@ public:
         Show();
         if (FTarget) FSource.CopyTo(*FTarget, FFrom, FTo - FFrom);
         FFrom = FTo;
+        FRunLimit = std::min(2 * FRunLimit, TMappedFile::CopyPiece);
     }
 
 private:
@@ -197,6 +198,10 @@ private:
     TFileStream* FTarget;
     TCopyWatcher* FWatcher;
     int64_t FFrom = 0, FTo = 0, FShownTo = 0;
+    // The first run is short, so that the writing starts early (a piece is
+    // written no sooner than its first run is walked); the runs grow from
+    // there to the size that writes best.
+    int64_t FRunLimit = TMappedFile::Window;
 };
 
 // Copies steps while More(position, elapsed ms) says so. Walk, when given,

@@ -16,8 +16,10 @@
 // process to an idle processor (it keeps a thread where its cache is warm),
 // and a helper that takes turns with its caller helps nothing.
 inline void KeepOffThisProcessor(std::thread& Helper) {
+    // The caller's own processors are the choice: the helper may have been
+    // kept off another one before.
     cpu_set_t Allowed;
-    if (pthread_getaffinity_np(Helper.native_handle(), sizeof Allowed, &Allowed) != 0) return;
+    if (pthread_getaffinity_np(pthread_self(), sizeof Allowed, &Allowed) != 0) return;
     const int Here = sched_getcpu();
     if (Here < 0 || !CPU_ISSET(Here, &Allowed) || CPU_COUNT(&Allowed) < 2) return;
     CPU_CLR(Here, &Allowed);

@@ -2,15 +2,14 @@
 // them over goes on with its work (walking the frames still to be copied)
 // while the system copies the bytes into the file. A few writes wait at a
 // time; the one that hands over a write waits while they are that many.
+//
+// One thread writes behind for every file of the process, and lives as long
+// as the process: a program that saves many pieces one after another would
+// otherwise start and end a thread for each piece, on the path of each.
 #pragma once
 
-#include <array>
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 class TWriteBehind {
 public:
@@ -32,22 +31,8 @@ public:
     static constexpr size_t Depth = 2;
 
 private:
-    struct TJob {
-        const char* Data = nullptr;
-        int64_t Count = 0;
-        int64_t At = 0;
-    };
-    void Run();
-    void Nap(std::unique_lock<std::mutex>& Lock);
-    static constexpr std::chrono::microseconds NapTime{50};
-
+    friend class TWriterThread;
     const int FHandle;
-    std::mutex FLock;
-    std::condition_variable FChanged;
-    std::array<TJob, Depth> FJobs{};  // a ring: FCount jobs from FFirst on
-    size_t FFirst = 0;
-    size_t FCount = 0;
-    bool FStop = false;
-    int FError = 0;
-    std::thread FThread;
+    size_t FPending = 0;  // writes handed over and not done; under the writer's lock
+    int FError = 0;       // the first failed write's error number; under the writer's lock
 };

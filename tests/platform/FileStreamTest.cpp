@@ -2,12 +2,14 @@
 // errors, copies between streams, and reads that must see earlier writes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/FileStream.h"
@@ -316,6 +318,41 @@ TEST(FileStreamWriteBehind, AFailedWriteIsRaisedWithItsReason) {
             EXPECT_EQ(E.Error(), ENOSPC);
         }
     }
+}
+
+// One thread writes behind for every stream: the writes of streams used side
+// by side stay apart, a failure is only the failing stream's, and a child
+// made by fork() writes behind on a thread of its own.
+TEST(FileStreamWriteBehind, StreamsSideBySideAndAForkedChild) {
+    TScratchDir Dir;
+    const Bytes A = RandomBytes(700 * 1024, 11), B = RandomBytes(500 * 1024, 12);
+    TFileStream First(Dir.Path("a"), TFileMode::fmCreate), Second(Dir.Path("b"), TFileMode::fmCreate);
+    const int Handle = ::open("/dev/full", O_RDWR | O_CLOEXEC);
+    ASSERT_GE(Handle, 0);
+    TFileStream Full(Handle, "/dev/full");
+    for (size_t At = 0; At < A.size(); At += 256 * 1024) {
+        First.WriteBehind(A.data() + At, int64_t(std::min<size_t>(256 * 1024, A.size() - At)));
+        if (At < B.size()) Second.WriteBehind(B.data() + At, int64_t(std::min<size_t>(256 * 1024, B.size() - At)));
+        if (At == 0) Full.WriteBehind(A.data(), 256 * 1024);
+    }
+    EXPECT_THROW(Full.Settle(), EWriteError);
+    First.Close();
+    Second.Close();
+    EXPECT_TRUE(ReadAll(Dir.Path("a")) == A);
+    EXPECT_TRUE(ReadAll(Dir.Path("b")) == B);
+
+    std::fflush(nullptr);
+    const pid_t Child = ::fork();
+    ASSERT_GE(Child, 0);
+    if (Child == 0) {
+        TFileStream T(Dir.Path("child"), TFileMode::fmCreate);
+        T.WriteBehind(B.data(), int64_t(B.size()));
+        T.Close();
+        ::_exit(ReadAll(Dir.Path("child")) == B ? 0 : 1);
+    }
+    int Status = 0;
+    ASSERT_EQ(::waitpid(Child, &Status, 0), Child);
+    EXPECT_TRUE(WIFEXITED(Status) && WEXITSTATUS(Status) == 0) << Status;
 }
 
 // Room set aside behind the end is not part of the file, and what is not
