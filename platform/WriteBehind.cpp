@@ -70,9 +70,12 @@ public:
         return 0;
     }
 
+    // The last writes of a file are waited for without napping: nothing is
+    // left to hand over, and every moment the caller sleeps past their end
+    // is a moment this thread idles before the next file's writes.
     int Wait(TWriteBehind& Owner) {
         std::unique_lock<std::mutex> Lock(FLock);
-        while (Owner.FPending > 0) Nap(Lock);
+        FChanged.wait(Lock, [&Owner] { return Owner.FPending == 0; });
         return Owner.FError;
     }
 
