@@ -171,6 +171,14 @@ bool TTargetFile::CommitBesideExisting() {
     const bool Linked = FTemporaryName.empty() ? LinkHandle(FStream->Handle(), FFinalName)
                                                : ::link(FTemporaryName.c_str(), FFinalName.c_str()) == 0;
     if (!Linked) return false;
+    CloseLinked();
+    RemoveTemporary();
+    return true;
+}
+
+// The file has just taken the target's name; a close that fails (a write
+// the system had kept back) takes the name away again.
+void TTargetFile::CloseLinked() {
     try {
         FStream->Close();
     } catch (const EWriteError&) {
@@ -178,8 +186,6 @@ bool TTargetFile::CommitBesideExisting() {
         throw;
     }
     FStream.reset();
-    RemoveTemporary();
-    return true;
 }
 
 bool TTargetFile::CommitNamed(bool Replaces) {
@@ -198,13 +204,7 @@ bool TTargetFile::CommitUnnamed(bool Replaces) {
         // A name that nothing holds is taken directly; a link never replaces
         // a file, so one made meanwhile is replaced as any other below.
         if (LinkHandle(Handle, FFinalName)) {
-            try {
-                FStream->Close();
-            } catch (const EWriteError&) {
-                ::unlink(FFinalName.c_str());
-                throw;
-            }
-            FStream.reset();
+            CloseLinked();
             return true;
         }
         if (errno != EEXIST) return false;

@@ -69,6 +69,7 @@ public:
 private:
     TTargetFailure Prepare(const std::string& FileName, TTemporaryKind Kind);
     bool CommitBesideExisting();
+    void CloseLinked();
     bool MakeNamed(const std::string& Name, int& Handle);
     bool CommitUnnamed(bool Replaces);
     bool CommitNamed(bool Replaces);
