@@ -29,7 +29,7 @@ else
     exit 0
 fi
 tools=(cpack dpkg-deb dpkg-shlibdeps setpriv timeout)
-[ -f "$build/bin/segmora" ] && tools+=(Xvfb xdotool xwininfo)
+[ -f "$build/bin/segmora" ] && tools+=(Xvfb xdotool xwininfo xdpyinfo)
 for tool in "${tools[@]}"; do
     command -v "$tool" >/dev/null || { echo "test-package: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done
@@ -141,6 +141,9 @@ if [ -x "$bin/segmora" ]; then
     [ -s "$scratch/display" ] || { cat "$scratch/xvfb.log" >&2; echo "test-package: Xvfb did not start" >&2; exit 1; }
     DISPLAY=:$(cat "$scratch/display")
     export DISPLAY
+    # The number comes a moment before every client is let in: the window's
+    # user waits until it is, or its first start fails to reach the display.
+    for _ in $(seq 100); do as_nobody DISPLAY="$DISPLAY" xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
     # The user's configuration folder, which the first close makes.
     config=$scratch/home/config
     settings=$config/segmora/Segmora.ini
