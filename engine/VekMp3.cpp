@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string_view>
 
 #include "engine/ExactStart.h"
@@ -136,6 +137,24 @@ TStepRun TVekMP3::SkipInChain(TMappedFile& Stream, const TFileStream& Source, in
     return Walk;
 }
 
+// Each piece of a long chain mapping the file afresh would fault its pages in
+// anew and, unmapping them, interrupt the thread writing behind: the
+// pieces share one map.
+struct TChainSource {
+    explicit TChainSource(std::unique_ptr<TFileStream> Opened) : Stream(std::move(Opened)), Map(*Stream) {}
+    std::unique_ptr<TFileStream> Stream;
+    TMappedFile Map;
+};
+
+// The chain's source for a piece whose own opening of the file is Source:
+// the chain's when it is that very file as it was, else Source, taken over.
+TChainSource& TVekMP3::ChainSource(TPieceChain& Chain, std::unique_ptr<TFileStream>& Source) {
+    const bool Same = Chain.Mapped && Chain.Mapped->Stream->Identity() == Source->Identity() &&
+                      Chain.Mapped->Stream->Size() == Source->Size();
+    if (!Same) Chain.Mapped = std::make_shared<TChainSource>(std::move(Source));
+    return *Chain.Mapped;
+}
+
 namespace {
 // After a chained piece: where its walk stopped, for the next one; nothing
 // when the audio ended first (no piece follows then).
@@ -150,8 +169,11 @@ void AdvanceChain(TPieceChain& Chain, const TFileStream& Source, const TStepRun&
 bool TVekMP3::MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount, int64_t& DurationMs,
                              TPieceChain* Chain) {
     if (!DataInfo.Valid) return false;
-    TFileStream Source(DataInfo.FileName, TFileMode::fmOpenRead);
-    TMappedFile Map(Source);
+    auto Opened = std::make_unique<TFileStream>(DataInfo.FileName, TFileMode::fmOpenRead);
+    std::optional<TMappedFile> OwnMap;
+    TChainSource* Shared = Chain ? &ChainSource(*Chain, Opened) : nullptr;
+    TFileStream& Source = Shared ? *Shared->Stream : *Opened;
+    TMappedFile& Map = Shared ? Shared->Map : OwnMap.emplace(Source);
     TStepRun Measured;
     Map.Guarded([&] {
         if (Chain) {
@@ -271,7 +293,10 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     {
         // The source is read through a map; nothing in the walks below owns
         // anything while they read it (see Guarded).
-        TMappedFile Map(*Source);
+        std::optional<TMappedFile> OwnMap;
+        TChainSource* Shared = Chain ? &ChainSource(*Chain, Source) : nullptr;
+        TFileStream& Read = Shared ? *Shared->Stream : *Source;
+        TMappedFile& Map = Shared ? Shared->Map : OwnMap.emplace(Read);
         Map.Guarded([&] {
             Map.SetPosition(DataInfo.FirstFrameOffset());
             if (StartMs > 0 && Options.Exact) {
@@ -279,7 +304,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                 SkippedBytes = Skipped.Bytes;
                 SkippedMs = static_cast<int64_t>(Skipped.Ms);
             } else if (Chain) {
-                Walk = SkipInChain(Map, *Source, StartMs, *Chain);
+                Walk = SkipInChain(Map, Read, StartMs, *Chain);
                 Chain->PieceStartMs = Walk.Ms;
                 SkippedBytes = Walk.Bytes;
                 SkippedMs = static_cast<int64_t>(Walk.Ms);
@@ -308,10 +333,10 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
             TFrameHeader Next;
             uint8_t NextHeader[FrameHeaderBytes];
             EndsAtLast = NextAudioFrame(Map, AudioEnd, Next, NextHeader) == NoMoreAudio;
+            if (Chain) AdvanceChain(*Chain, Read, Walk, EndMs);
         });
     }
     if (NoAudioLeft) return SaveFailed(TSaveFailure::NothingToSave);
-    if (Chain) AdvanceChain(*Chain, *Source, Walk, EndMs);
     const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
     Writer.Finish(Trim.Delay, Trim.Padding);
 

@@ -40,6 +40,9 @@ enum class TSaveFailure {
     NothingToSave,      // a piece of a chain starts where no audio is left
 };
 
+// The source of a chain's pieces, opened and mapped once for them all.
+struct TChainSource;
+
 // Pieces saved one after another from one analysed file, as a split cuts
 // them. In a chain a piece ends where a skip to its EndMs would stop, on the
 // file's own time scale, rather than when it has lasted EndMs - StartMs: the
@@ -57,6 +60,9 @@ struct TPieceChain {
     // time scale. A save from there, truncated to whole milliseconds, starts
     // with the same frame.
     double PieceStartMs = 0.0;
+    // Made by the first piece, and again when the file is no longer the one
+    // it was made of; open while the chain lives.
+    std::shared_ptr<TChainSource> Mapped;
 };
 
 // How SaveSegment writes a piece, beyond what the window asks for.
@@ -112,6 +118,7 @@ public:
 private:
     int64_t SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
     TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, const TPieceChain& Chain);
+    TChainSource& ChainSource(TPieceChain& Chain, std::unique_ptr<TFileStream>& Source);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
     bool SaveFailed(TSaveFailure Why);
 
