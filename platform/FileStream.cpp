@@ -305,15 +305,18 @@ void TFileStream::CopyFrom(TFileStream& Source, int64_t Count, TBytesObserver* O
     FSize = std::max(FSize, FPosition);
 }
 
-int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+int64_t SeekTarget(int64_t Offset, TSeekOrigin Origin, int64_t Position, int64_t Size) {
     int64_t Base = 0;
     switch (Origin) {
     case TSeekOrigin::soBeginning: Base = 0; break;
-    case TSeekOrigin::soCurrent: Base = FPosition; break;
-    case TSeekOrigin::soEnd: Base = FSize; break;
+    case TSeekOrigin::soCurrent: Base = Position; break;
+    case TSeekOrigin::soEnd: Base = Size; break;
     }
-    const int64_t Target = Base + Offset;
-    if (Target < 0) throw EStreamError("Stream seek error");
-    FPosition = Target;
+    if (Base + Offset < 0) throw EStreamError("Stream seek error");
+    return Base + Offset;
+}
+
+int64_t TFileStream::Seek(int64_t Offset, TSeekOrigin Origin) {
+    FPosition = SeekTarget(Offset, Origin, FPosition, FSize);
     return FPosition;
 }

@@ -64,6 +64,10 @@ enum class TFileMode {
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
+// Where a seek by Offset from Origin lands, for a reader at Position of
+// Size bytes; raises EStreamError before the start.
+int64_t SeekTarget(int64_t Offset, TSeekOrigin Origin, int64_t Position, int64_t Size);
+
 // Identity of an open file, to tell whether two names reach the same file.
 struct TFileIdentity {
     dev_t Device = 0;

@@ -77,14 +77,7 @@ TMappedFile::~TMappedFile() {
 }
 
 int64_t TMappedFile::Seek(int64_t Offset, TSeekOrigin Origin) {
-    int64_t Base = 0;
-    switch (Origin) {
-    case TSeekOrigin::soBeginning: Base = 0; break;
-    case TSeekOrigin::soCurrent: Base = FPosition; break;
-    case TSeekOrigin::soEnd: Base = FSize; break;
-    }
-    if (Base + Offset < 0) throw EStreamError("Stream seek error");
-    FPosition = Base + Offset;
+    FPosition = SeekTarget(Offset, Origin, FPosition, FSize);
     return FPosition;
 }
 
