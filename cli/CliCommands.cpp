@@ -187,7 +187,8 @@ std::string SaveFailureText(TSaveFailure Why, const std::string& Target) {
 bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err) {
     if (!ParseTimeArgument(Text, Ms)) {
         Err << "segmora-cli: " << What << " \"" << Text
-            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
+            << "\" is not a time: give milliseconds (1500), H:MM:SS[.f] or M:SS[.f] (0:30:00, 1:23.5), or a "
+               "number with a unit, ms, s, m or h (250ms, 1.5s, 2m)\n";
         return false;
     }
     if (Ms > INT32_MAX) {

@@ -56,7 +56,7 @@ TEST(CliPlay, CtrlCStopsCleanly) {
 }
 
 TEST(CliPlay, WrongArgumentsAreUsageErrors) {
-    EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "1.5s", "--output", "null"}).ExitCode, 2);
+    EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "1.5x", "--output", "null"}).ExitCode, 2);
     EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "900", "--to", "800", "--output", "null"}).ExitCode, 2);
     EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--output", "speaker"}).ExitCode, 2);
 }
