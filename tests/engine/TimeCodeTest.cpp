@@ -108,9 +108,13 @@ TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
 }
 
 TEST(TimeArgument, AnythingElseIsRefused) {
-    for (const char* Text : {"", "abc", "-5", "+5", "1.5", "1500 ms", " 1500", "1500 ", "000:60:00.000", "000:00:60.000",
-                             "000:00:1.500", "000:00:01,500", "1:2:3:04", ":00:00.000", "1:5", "1:05.", "1.s", ".5s",
-                             "1.2.3s", "1sec", "2M", "1:00s", "000:0a:01.500", "99999999999999999999"}) {
+    // clang-format off
+    const char* const Refused[] = {"", "abc", "-5", "+5", "1.5", "1500 ms", " 1500", "1500 ", "000:60:00.000",
+                                   "000:00:60.000", "000:00:1.500", "000:00:01,500", "1:2:3:04", ":00:00.000", "1:5",
+                                   "1:05.", "1.s", ".5s", "1.2.3s", "1sec", "2M", "1:00s", "000:0a:01.500",
+                                   "99999999999999999999"};
+    // clang-format on
+    for (const char* Text : Refused) {
         int64_t Ms = 42;
         EXPECT_FALSE(ParseTimeArgument(Text, Ms)) << '"' << Text << '"';
     }
