@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     App.require_subcommand(1);
     App.set_version_flag("--version", std::string("segmora-cli ") + SegmoraVersion, "Print the version and exit");
     App.failure_message([](const CLI::App*, const CLI::Error& E) {
-        return "segmora-cli: " + std::string(E.what()) + "\nRun with --help for more information.\n";
+        return "segmora-cli: " + std::string(E.what()) + " (--help shows the usage)\n";
     });
 
     TInfoOptions Info;
