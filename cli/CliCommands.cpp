@@ -1,20 +1,22 @@
 #include "cli/CliCommands.h"
 #include "cli/CliShared.h"
 
-#include <nlohmann/json.hpp>
-
 #include <array>
 #include <climits>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
+#include <optional>
+#include <utility>
 
+#include "cli/CliTags.h"
 #include "engine/InfoText.h"
 #include "engine/TagRecord.h"
 #include "engine/TimeCode.h"
 #include "engine/VekMp3.h"
 #include "platform/FileStream.h"
+#include "platform/Id3v2Tag.h"
 #include "platform/LocaleServices.h"
+#include "platform/Version.h"
 
 namespace SegmoraCli {
 
@@ -82,70 +84,86 @@ json InfoJson(const TMp3DataInfo& D, int CodePage) {
     return J;
 }
 
-void PrintInfoText(const TMp3DataInfo& D, int CodePage, std::ostream& Out) {
-    Out << "File: " << D.FileName << "\n";
-    if (!D.Valid) {
-        Out << "Not an MP3 file.\n";
-        return;
+// The usual texts of an ID3v2 tag, under the names the ID3v1 report gives them.
+std::array<std::pair<const char*, const std::optional<std::string>*>, 7> Id3v2Texts(const TId3v2Texts& T) {
+    return {{{"Title", &T.Title},
+             {"Artist", &T.Artist},
+             {"Album", &T.Album},
+             {"Year", &T.Year},
+             {"Comment", &T.Comment},
+             {"Track", &T.Track},
+             {"Genre", &T.Genre}}};
+}
+
+json Id3v2Json(const TId3v2Tag& Tag) {
+    json J = {{"Version", "2." + std::to_string(Tag.Version())}};
+    for (const auto& [Name, Text] : Id3v2Texts(Tag.Texts()))
+        if (*Text) J[Name] = **Text;
+    json Pictures = json::array();
+    for (const TId3v2Picture& P : Tag.Pictures())
+        Pictures.push_back(
+            {{"Type", P.Type}, {"MimeType", P.MimeType}, {"Description", P.Description}, {"ByteCount", P.Data.size()}});
+    J["Pictures"] = Pictures;
+    J["Frames"] = Tag.FrameIds();
+    return J;
+}
+
+// The ID3v2 tag info shows; none, with a warning, when it cannot be read.
+TId3v2Tag Id3v2ForInfo(const TMp3DataInfo& D, std::ostream& Err) {
+    if (!D.Valid || D.Id3v2Size == 0) return {};
+    try {
+        return TId3v2Tag::Read(D.FileName);
+    } catch (const std::exception& E) {
+        Complain(Err, Quoted(D.FileName) + ": the ID3v2 tag is not shown: " + E.what());
+        return {};
     }
+}
+
+void PrintInfoText(const TMp3DataInfo& D, const TId3v2Tag& V2, int CodePage, std::ostream& Out) {
+    Out << "File: " << D.FileName << "\n";
+    if (!D.Valid) return;
     Out << "File size: " << FileSizeText(D.FileSize, ThousandSeparator) << "\n"
         << "Encoding: " << EncodingText(D.Version, D.Layer, DecimalSeparator) << "\n"
         << "Channel: " << ChannelText(D.Mono) << "\n"
         << "SampleRate: " << SampleRateText(D.SampleRate) << "\n"
         << "Bitrate: " << BitRateText(D.BitRate) << (D.Vbr ? " (VBR)" : "") << "\n"
         << "Length: " << MsToTimeCode(D.LengthMs) << "\n";
-    if (D.Id3v1Size != Id3v1TagBytes) return;
-    const TId3v1Tag& T = D.Id3Tag;
-    for (const TTagText& Field : TagTexts(T, CodePage)) Out << Field.Name << ": " << Field.Text << "\n";
-    if (T.Track > 0) Out << "TrackNumber: " << int(T.Track) << "\n";
-    const char* Name = Id3GenreName(T.Genre);
-    Out << "Genre: " << (Name ? Name : "") << (Name ? "" : "(none)") << "\n";
-}
-
-// Genre by number 0..255 or by name (letter case ignored); -1 when not given.
-bool ParseGenre(const std::optional<std::string>& Text, int& Genre, std::ostream& Err) {
-    Genre = -1;
-    if (!Text) return true;
-    if (!Text->empty() && Text->find_first_not_of("0123456789") == std::string::npos && Text->size() <= 3) {
-        Genre = std::stoi(*Text);
-        if (Genre <= 255) return true;
+    if (D.Id3v1Size == Id3v1TagBytes) {
+        const TId3v1Tag& T = D.Id3Tag;
+        for (const TTagText& Field : TagTexts(T, CodePage)) Out << Field.Name << ": " << Field.Text << "\n";
+        if (T.Track > 0) Out << "TrackNumber: " << int(T.Track) << "\n";
+        const char* Name = Id3GenreName(T.Genre);
+        Out << "Genre: " << (Name ? Name : "") << (Name ? "" : "(none)") << "\n";
     }
-    for (size_t I = 0; I < Id3Genres.size(); ++I)
-        if (::strcasecmp(Id3Genres[I], Text->c_str()) == 0) {
-            Genre = static_cast<int>(I);
-            return true;
-        }
-    Err << "segmora-cli: unknown genre \"" << *Text << "\" (give a number 0..255 or a name)\n";
-    return false;
+    if (!V2.Present()) return;
+    Out << "ID3v2: version 2." << V2.Version() << ", " << V2.FrameIds().size() << " frames\n";
+    for (const auto& [Name, Text] : Id3v2Texts(V2.Texts()))
+        if (*Text) Out << "ID3v2 " << Name << ": " << **Text << "\n";
+    for (const TId3v2Picture& P : V2.Pictures())
+        Out << "ID3v2 Picture: type " << P.Type << ", " << P.MimeType << ", " << P.Data.size() << " bytes\n";
 }
 
-// Track number 0..255 (0: none), digits only; -1 when not given.
-bool ParseTrack(const std::optional<std::string>& Text, std::ostream& Err) {
-    if (!Text || Text->empty()) return true;
-    const std::string Digits = (*Text)[0] == '+' ? Text->substr(1) : *Text;
-    if (!Digits.empty() && Digits.size() <= 3 && Digits.find_first_not_of("0123456789") == std::string::npos &&
-        std::stoi(Digits) <= 255)
-        return true;
-    Err << "segmora-cli: --track \"" << *Text << "\" is not a track number (give 1..255, or 0 for none)\n";
-    return false;
-}
-
-TId3v1Tag TagFromOptions(const TCutOptions& Options, int Genre, int CodePage) {
-    if (!Options.Tag) return TId3v1Tag{};
+TTagTexts CutTagTexts(const TCutOptions& Options, int Genre) {
     const TTagOptions& F = Options.TagFields;
-    TTagTexts Texts{F.Title.value_or(""),
-                    F.Artist.value_or(""),
-                    F.Album.value_or(""),
-                    F.Year.value_or(""),
-                    F.Comment.value_or(""),
-                    F.Track.value_or(""),
-                    Genre};
-    return MakeTagRecordFromUtf8(Texts, CodePage);
+    return {F.Title.value_or(""),
+            F.Artist.value_or(""),
+            F.Album.value_or(""),
+            F.Year.value_or(""),
+            F.Comment.value_or(""),
+            TrackNumberPart(F.Track.value_or("")),
+            Genre};
+}
+
+// The ID3v2 tag in front of the piece: the texts given and, unless told not
+// to, what the source's own tag holds beside them.
+std::string CutId3v2(const TCutOptions& Options, int Genre) {
+    const TTagOptions& F = Options.TagFields;
+    const TId3v2Texts Texts{F.Title, F.Artist, F.Album, F.Year, F.Comment, F.Track, GenreText(Genre)};
+    const TId3v2Tag Source = Options.NoCopyTags ? TId3v2Tag() : TId3v2Tag::Read(Options.Source);
+    return Source.Render(Texts, !Options.NoCopyTags);
 }
 
 }  // namespace
-
-std::string Dump(const json& J) { return J.dump(2, ' ', false, json::error_handler_t::replace); }
 
 bool SameTarget(const std::string& Source, const std::string& Target) {
     namespace fs = std::filesystem;
@@ -165,33 +183,21 @@ void AnalyseForCut(TVekMP3& Engine, const std::string& Source) {
     AnalyseLayout(Stream, Engine.DataInfo);
 }
 
-// What the readable report says after "Not saved: ".
-std::string SaveFailureText(TSaveFailure Why, const std::string& Target) {
-    switch (Why) {
-    case TSaveFailure::SourceNotValid: return "the source is not an MP3 file.";
-    case TSaveFailure::SourceMissing: return "the source file no longer exists.";
-    case TSaveFailure::TargetIsSource: return "the new file cannot replace the file it is cut from.";
-    case TSaveFailure::TargetNotRegular: return "\"" + Target + "\" is not a regular file (a FIFO, device or socket).";
-    case TSaveFailure::None:
-    case TSaveFailure::TargetNameEmpty:
-    case TSaveFailure::TargetIsFolder:
-    case TSaveFailure::TargetNotWritable:
-    case TSaveFailure::TargetNotCreated:
-    case TSaveFailure::TargetNotReplaced:
-    case TSaveFailure::TargetExists:
-    case TSaveFailure::NothingToSave: break;
-    }
-    return "the new file could not be created.";
+int64_t FileBytesOf(const std::string& FileName) {
+    std::error_code Ec;
+    const auto Size = std::filesystem::file_size(FileName, Ec);
+    return Ec ? -1 : static_cast<int64_t>(Size);
 }
 
-bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err) {
+bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::string& Why) {
     if (!ParseTimeArgument(Text, Ms)) {
-        Err << "segmora-cli: " << What << " \"" << Text
-            << "\" is neither milliseconds nor a time code like 000:00:01.500\n";
+        Why = std::string(What) + " \"" + Text +
+              "\" is not a time: give milliseconds (1500), H:MM:SS[.f] or M:SS[.f] (0:30:00, 1:23.5), or a number "
+              "with a unit, ms, s, m or h (250ms, 1.5s, 2m)";
         return false;
     }
     if (Ms > INT32_MAX) {
-        Err << "segmora-cli: " << What << " \"" << Text << "\" is beyond " << Beyond << "\n";
+        Why = std::string(What) + " \"" + Text + "\" is beyond " + Beyond;
         return false;
     }
     return true;
@@ -203,31 +209,37 @@ int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err) {
     try {
         Engine.AnalyseFile(Options.File);
     } catch (const std::exception& E) {
-        Err << "segmora-cli: " << E.what() << "\n";
-        return ExitError;
+        return Failed(ExitError, FailureOf(E), Options.Json, Out, Err);
     }
-    if (Options.Json)
-        Out << Dump(InfoJson(Engine.DataInfo, CodePage)) << "\n";
-    else
-        PrintInfoText(Engine.DataInfo, CodePage, Out);
-    return Engine.DataInfo.Valid ? ExitOk : ExitNegative;
+    const TMp3DataInfo& D = Engine.DataInfo;
+    const TId3v2Tag V2 = Id3v2ForInfo(D, Err);
+    if (Options.Json) {
+        json J = InfoJson(D, CodePage);
+        if (V2.Present()) J["Id3v2Tag"] = Id3v2Json(V2);
+        J["ProgramVersion"] = SegmoraVersion;
+        Out << Dump(J) << "\n";
+    } else {
+        PrintInfoText(D, V2, CodePage, Out);
+    }
+    if (D.Valid) return ExitOk;
+    Complain(Err, Quoted(Options.File) + " is not an MP3 file");
+    return ExitNegative;
 }
 
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const auto Usage = [&](const std::string& Why) {
+        return Failed(ExitUsage, {"UsageError", Why}, Options.Json, Out, Err);
+    };
     int64_t StartMs = 0, EndMs = 0;
     int Genre = -1;
-    if (!ParseTimeOption(Options.Start, "--start", CutTimeLimit, StartMs, Err) ||
-        !ParseTimeOption(Options.End, "--end", CutTimeLimit, EndMs, Err) ||
-        !ParseGenre(Options.TagFields.Genre, Genre, Err) || !ParseTrack(Options.TagFields.Track, Err))
-        return ExitUsage;
-    if (StartMs >= EndMs) {
-        Err << "segmora-cli: the start must lie before the end\n";
-        return ExitUsage;
-    }
-    if (SameTarget(Options.Source, Options.Target)) {
-        Err << "segmora-cli: the new file cannot replace the file it is cut from\n";
-        return ExitUsage;
-    }
+    std::string Why;
+    if (!ParseTimeOption(Options.Start, "--start", CutTimeLimit, StartMs, Why) ||
+        !ParseTimeOption(Options.End, "--end", CutTimeLimit, EndMs, Why) ||
+        !ParseGenre(Options.TagFields.Genre, Genre, Why) || !ParseTrack(Options.TagFields.Track, Why))
+        return Usage(Why);
+    if (StartMs >= EndMs) return Usage("the start must lie before the end");
+    if (SameTarget(Options.Source, Options.Target))
+        return Usage(Quoted(Options.Target) + " is the file it is cut from: the new file cannot replace it");
 
     const int CodePage = SystemAnsiCodePage();
     TVekMP3 Engine;
@@ -238,23 +250,39 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
         TSaveOptions Save;
         Save.InfoFrame = !Options.NoInfoFrame;
         Save.Exact = Options.Exact;
-        Result = Engine.SaveSegment(static_cast<int32_t>(StartMs), static_cast<int32_t>(EndMs), Options.Target,
-                                    TagFromOptions(Options, Genre, CodePage), ByteCount, DurationMs, Save);
+        Save.Existing = ExistingRule(Options.Overwrite);
+        Save.RequireAudio = true;
+        const TTagTexts Texts = CutTagTexts(Options, Genre);
+        const TId3v1Tag Tag = Options.Tag ? MakeTagRecordFromUtf8(Texts, CodePage) : TId3v1Tag{};
+        if (Options.Id3v2 && Engine.DataInfo.Valid) Save.LeadingBytes = CutId3v2(Options, Genre);
+        if (Options.Tag && !Options.Id3v2) WarnOfTextsNotKept(Texts, CodePage, Options.Target, Err);
+        Result = Engine.SaveSegment(static_cast<int32_t>(StartMs), static_cast<int32_t>(EndMs), Options.Target, Tag,
+                                    ByteCount, DurationMs, Save);
     } catch (const std::exception& E) {
-        Err << "segmora-cli: " << E.what() << "\n";
-        return ExitError;
+        return Failed(ExitError, FailureOf(E), Options.Json, Out, Err);
     }
+    if (!Result)
+        return Failed(ExitNegative, SaveFailure(Engine, Options.Source, Options.Target), Options.Json, Out, Err,
+                      "Not saved: ");
 
+    // A copy stops short of the span only where the audio ends.
+    if (DurationMs < EndMs - StartMs)
+        Complain(Err, "--end " + Options.End + " lies beyond the end of the audio: the piece runs to its end");
+    const int64_t FileBytes = FileBytesOf(Options.Target);
     if (Options.Json) {
-        Out << Dump(json{{"Result", Result}, {"ByteCount", ByteCount}, {"DurationMs", DurationMs}}) << "\n";
-    } else if (Result) {
+        Out << Dump(json{{"Result", true},
+                         {"Name", Options.Target},
+                         {"ByteCount", ByteCount},
+                         {"FileBytes", FileBytes},
+                         {"DurationMs", DurationMs}})
+            << "\n";
+    } else {
         Out << "Saved: " << Options.Target << "\n"
             << "Bytes: " << ByteCount << "\n"
+            << "File bytes: " << FileBytes << "\n"
             << "Length: " << MsToTimeCode(DurationMs) << "\n";
-    } else {
-        Out << "Not saved: " << SaveFailureText(Engine.LastSaveFailure(), Options.Target) << "\n";
     }
-    return Result ? ExitOk : ExitNegative;
+    return ExitOk;
 }
 
 }  // namespace SegmoraCli

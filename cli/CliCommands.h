@@ -1,6 +1,7 @@
 // The commands of segmora-cli. Each returns the process exit code:
 // 0 success, 1 a negative result (not valid, not saved), 2 usage,
 // 3 an error was raised (the file cannot be read, a device error).
+// Results go to Out, errors, warnings and notes to Err (CliReport.h).
 #pragma once
 
 #include <cstdint>
@@ -23,9 +24,12 @@ struct TTagOptions {
 
 struct TCutOptions {
     std::string Source, Target;
-    std::string Start, End;  // milliseconds or time codes
+    std::string Start, End;  // TIMEs as given
     bool Json = false;
-    bool Tag = false;
+    bool Overwrite = false;
+    bool Tag = false;    // an ID3v1 tag at the end
+    bool Id3v2 = false;  // an ID3v2 tag in front
+    bool NoCopyTags = false;
     TTagOptions TagFields;
     bool NoInfoFrame = false;
     bool Exact = false;
@@ -37,10 +41,10 @@ struct TPlayOptions {
     std::string Output = "auto";  // "auto" or "null"
 };
 
-// Reads a TIME option: milliseconds or a time code, at most INT32_MAX ms.
-// A bad one is reported on Err, naming the option (What) and, when it is too
-// large, what it is beyond.
-bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::ostream& Err);
+// Reads a TIME option (ParseTimeArgument), at most INT32_MAX ms. False for
+// a bad one, with Why naming the option (What) and, when it is too large,
+// what it is beyond.
+bool ParseTimeOption(const std::string& Text, const char* What, const char* Beyond, int64_t& Ms, std::string& Why);
 
 struct TSplitOptions {
     std::string Source;
@@ -52,6 +56,8 @@ struct TSplitOptions {
     std::string OutputDir;    // empty: the source's folder
     std::string NamePattern;  // empty: the default for the way of splitting
     bool Tag = false;
+    bool Id3v2 = false;
+    bool NoCopyTags = false;
     bool DryRun = false;
     bool Json = false;
     bool Overwrite = false;

@@ -1,30 +1,25 @@
 // What the commands of segmora-cli share beyond their interface.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommands.h"
+#include "cli/CliReport.h"
 #include "engine/Mp3DataInfo.h"
 #include "engine/VekMp3.h"
 
 namespace SegmoraCli {
 
-using json = nlohmann::ordered_json;
-
-// JSON as every command prints it: two spaces, UTF-8 kept, bad bytes replaced.
-std::string Dump(const json& J);
 // True when Target names Source under any name.
 bool SameTarget(const std::string& Source, const std::string& Target);
 // The analysis a cut needs: where the audio lies, not how long it is, so
 // that the length walk over every frame is not made.
 void AnalyseForCut(TVekMP3& Engine, const std::string& Source);
-// What the readable report says after "Not saved: ".
-std::string SaveFailureText(TSaveFailure Why, const std::string& Target);
+// The size of a file just saved, its tags and information frame included.
+int64_t FileBytesOf(const std::string& FileName);
 
 // The times at which a split by silence cuts the analysed file Info: in the
 // middle of each silence that the options describe and that neither begins

@@ -1,6 +1,7 @@
 // segmora-cli play: plays a range of a file through the engine as the
 // editor does, polling the position about four times a second.
 #include "cli/CliCommands.h"
+#include "cli/CliReport.h"
 
 #include <atomic>
 #include <chrono>
@@ -50,50 +51,45 @@ constexpr const char* PlayTimeLimit = "the longest time the player takes";
 }  // namespace
 
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
+    const auto Fail = [&Err](int Exit, const std::string& Text) {
+        Complain(Err, Text);
+        return Exit;
+    };
     int64_t FromMs = 0, ToMs = -1;
-    if (!Options.From.empty() && !ParseTimeOption(Options.From, "--from", PlayTimeLimit, FromMs, Err)) return ExitUsage;
-    if (!Options.To.empty() && !ParseTimeOption(Options.To, "--to", PlayTimeLimit, ToMs, Err)) return ExitUsage;
-    if (ToMs >= 0 && FromMs >= ToMs) {
-        Err << "segmora-cli: the start must lie before the end\n";
-        return ExitUsage;
-    }
+    std::string Why;
+    if ((!Options.From.empty() && !ParseTimeOption(Options.From, "--from", PlayTimeLimit, FromMs, Why)) ||
+        (!Options.To.empty() && !ParseTimeOption(Options.To, "--to", PlayTimeLimit, ToMs, Why)))
+        return Fail(ExitUsage, Why);
+    if (ToMs >= 0 && FromMs >= ToMs) return Fail(ExitUsage, "the start must lie before the end");
     TAudioOutputKind Kind;
-    if (!AudioOutputKindFromName(Options.Output, Kind)) {
-        Err << "segmora-cli: --output \"" << Options.Output << "\" is neither auto nor null\n";
-        return ExitUsage;
-    }
+    if (!AudioOutputKindFromName(Options.Output, Kind))
+        return Fail(ExitUsage, "--output \"" + Options.Output + "\" is neither auto nor null");
 
     TVekMP3 Engine(std::string(), CreateMediaPlayer(Kind));
     try {
         Engine.AnalyseFile(Options.File);
     } catch (const std::exception& E) {
-        Err << "segmora-cli: " << E.what() << "\n";
-        return ExitError;
+        return Fail(ExitError, E.what());
     }
     const TMp3DataInfo& D = Engine.DataInfo;
-    if (!D.Valid) {
-        Out << "Not played: the file is not an MP3 file.\n";
-        return ExitNegative;
-    }
-    if (ToMs < 0) ToMs = D.LengthMs;
+    if (!D.Valid) return Fail(ExitNegative, "Not played: " + Quoted(Options.File) + " is not an MP3 file");
     // As the editor: only a start inside the audio plays.
-    if (FromMs >= D.LengthMs) {
-        Out << "Not played: the start lies at or beyond the end of the audio (" << MsToTimeCode(D.LengthMs) << ").\n";
-        return ExitNegative;
-    }
+    if (FromMs >= D.LengthMs)
+        return Fail(ExitNegative,
+                    "Not played: --from lies at or beyond the end of the audio (" + MsToTimeCode(D.LengthMs) + ")");
+    if (ToMs > D.LengthMs)
+        Complain(Err, "--to " + Options.To + " lies beyond the end of the audio (" + MsToTimeCode(D.LengthMs) +
+                          "): playing to its end");
+    if (ToMs < 0) ToMs = D.LengthMs;
 
     TInterruptGuard Guard;
     bool Playing = false;
     try {
         Playing = Engine.PlayRange(FromMs, ToMs);
     } catch (const std::exception& E) {
-        Err << "segmora-cli: " << E.what() << "\n";
-        return ExitError;
+        return Fail(ExitError, E.what());
     }
-    if (!Playing) {
-        Out << "Not played: the player did not start.\n";
-        return ExitNegative;
-    }
+    if (!Playing) return Fail(ExitNegative, "Not played: the player did not start");
     Out << "Playing " << MsToTimeCode(FromMs) << " to " << MsToTimeCode(std::min<int64_t>(ToMs, D.LengthMs))
         << " (Ctrl-C stops)" << std::endl;
 
@@ -114,10 +110,7 @@ int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err) {
             const int64_t At = Engine.MediaPlayer()->Position();
             const std::string Failure = Engine.MediaPlayer()->LastPlaybackError();
             Engine.StopPlay();
-            if (!Failure.empty()) {
-                Err << "segmora-cli: " << Failure << "\n";
-                return ExitError;
-            }
+            if (!Failure.empty()) return Fail(ExitError, Failure);
             Out << "End: " << MsToTimeCode(At) << std::endl;
             return ExitOk;
         }

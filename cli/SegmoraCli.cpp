@@ -8,10 +8,13 @@
 #include <string>
 
 #include "cli/CliCommands.h"
+#include "cli/CliReport.h"
 #include "platform/TemporaryCleanup.h"
 #include "platform/Version.h"
 
 namespace {
+
+using namespace SegmoraCli;
 
 // A report that did not reach its reader (a full disk, a closed pipe) is a
 // failure, whatever the command did.
@@ -21,108 +24,141 @@ int WithOutputChecked(int ExitCode) {
     const bool Failed = !std::cout.good() || std::fflush(stdout) != 0 || std::ferror(stdout);
     if (!Failed) return ExitCode;
     const int Error = errno;
-    std::cerr << "segmora-cli: cannot write to the standard output" << (Error ? ": " : "")
-              << (Error ? std::strerror(Error) : "") << "\n";
-    return SegmoraCli::ExitError;
+    Complain(std::cerr, std::string("cannot write to the standard output") + (Error ? ": " : "") +
+                            (Error ? std::strerror(Error) : ""));
+    return ExitError;
+}
+
+// A usage error found after the command line was parsed.
+int UsageError(const std::string& Text, bool Json) {
+    return WithOutputChecked(Failed(ExitUsage, {"UsageError", Text}, Json, std::cout, std::cerr));
+}
+
+bool AskedForJson(int argc, char** argv) {
+    for (int I = 1; I < argc; ++I)
+        if (std::strcmp(argv[I], "--json") == 0) return true;
+    return false;
+}
+
+constexpr const char* TimeForms =
+    "TIME: milliseconds (1500), H:MM:SS[.f] or M:SS[.f] (0:30:00, 1:23.5), or a number with a unit: "
+    "ms, s, m, h (250ms, 1.5s, 2m).";
+
+// The options of the tags cut writes.
+void AddTagOptions(CLI::App& Cut, TCutOptions& O) {
+    Cut.add_flag("--tag", O.Tag, "End the file with an ID3v1 tag of the texts below");
+    Cut.add_flag("--id3v2", O.Id3v2, "Begin it with an ID3v2.4 tag (UTF-8) of the texts below");
+    Cut.add_flag("--no-copy-tags", O.NoCopyTags, "--id3v2: take nothing from the source's ID3v2 tag");
+    TTagOptions& F = O.TagFields;
+    Cut.add_option("--title", F.Title, "Title (ID3v1: 30 bytes)")->type_name("T");
+    Cut.add_option("--artist", F.Artist, "Artist (ID3v1: 30 bytes)")->type_name("A");
+    Cut.add_option("--album", F.Album, "Album (ID3v1: 30 bytes)")->type_name("A");
+    Cut.add_option("--year", F.Year, "Year (ID3v1: 4 bytes)")->type_name("Y");
+    Cut.add_option("--comment", F.Comment, "Comment (ID3v1: 30 bytes, 28 with a track)")->type_name("C");
+    Cut.add_option("--track", F.Track, "Track number 1..255, /TOTAL for ID3v2")->type_name("N[/TOTAL]");
+    Cut.add_option("--genre", F.Genre, "Genre number 0..255 or name")->type_name("N|NAME");
 }
 
 }  // namespace
 
-using namespace SegmoraCli;
-
 int main(int argc, char** argv) {
     IgnoreWriteSignals();
-    CLI::App App{"Segmora: cut a piece out of an MP3 file without re-encoding.\n"
-                 "TIME is plain milliseconds (\"1500\") or a time code (\"000:00:01.500\")."};
+    CLI::App App{std::string("Segmora: cut a piece out of an MP3 file without re-encoding.\n") + TimeForms};
     App.name("segmora-cli");
     App.require_subcommand(1);
     App.set_version_flag("--version", std::string("segmora-cli ") + SegmoraVersion, "Print the version and exit");
+    App.failure_message([](const CLI::App*, const CLI::Error& E) {
+        return "segmora-cli: " + std::string(E.what()) + " (--help shows the usage)\n";
+    });
 
     TInfoOptions Info;
-    CLI::App* InfoCmd = App.add_subcommand("info", "Show the stream information and ID3v1 tag of an MP3 file");
+    CLI::App* InfoCmd = App.add_subcommand("info", "Show the stream information and tags of an MP3 file");
     InfoCmd->add_option("FILE", Info.File, "The MP3 file")->required();
     InfoCmd->add_flag("--json", Info.Json, "Print one JSON object");
 
     TCutOptions Cut;
     CLI::App* CutCmd = App.add_subcommand("cut", "Save the whole frames between two times as a new MP3 file");
     CutCmd->add_option("SRC", Cut.Source, "The MP3 file to cut from")->required();
-    CutCmd->add_option("DST", Cut.Target, "The new file (replaced when it exists)")->required();
-    CutCmd->add_option("--start", Cut.Start, "Start TIME")->required();
-    CutCmd->add_option("--end", Cut.End, "End TIME")->required();
+    CutCmd->add_option("DST", Cut.Target, "The new file")->required();
+    CutCmd->add_option("--start", Cut.Start, "Start TIME")->required()->type_name("TIME");
+    CutCmd->add_option("--end", Cut.End, "End TIME")->required()->type_name("TIME");
     CutCmd->add_flag("--json", Cut.Json, "Print one JSON object");
-    CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame,
-                     "Write no information frame (length, seek table, LAME tag) in front of the frames");
-    CutCmd->add_flag("--exact", Cut.Exact,
-                     "Also copy the frames the first frame's decoding needs, for gapless players to skip, "
-                     "so that the piece starts exactly as the source plays there");
-    CutCmd->add_flag("--tag", Cut.Tag, "End the new file with an ID3v1 tag made of the fields below");
-    CutCmd->add_option("--title", Cut.TagFields.Title, "Tag title (30 bytes)");
-    CutCmd->add_option("--artist", Cut.TagFields.Artist, "Tag artist (30 bytes)");
-    CutCmd->add_option("--album", Cut.TagFields.Album, "Tag album (30 bytes)");
-    CutCmd->add_option("--year", Cut.TagFields.Year, "Tag year (4 bytes)");
-    CutCmd->add_option("--comment", Cut.TagFields.Comment, "Tag comment (30 bytes, 28 with a track number)");
-    CutCmd->add_option("--track", Cut.TagFields.Track, "Track number 1..255");
-    CutCmd->add_option("--genre", Cut.TagFields.Genre, "Genre number 0..255 or name");
+    CutCmd->add_flag("-y,--overwrite", Cut.Overwrite, "Replace DST when it exists (kept otherwise)");
+    CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame, "Write no information frame in front of the frames");
+    CutCmd->add_flag("--exact", Cut.Exact, "Start exactly as the source plays there (gapless players)");
+    AddTagOptions(*CutCmd, Cut);
+
+    CutCmd->footer(TimeForms);
 
     TPlayOptions Play;
     CLI::App* PlayCmd = App.add_subcommand("play", "Play a range of an MP3 file");
     PlayCmd->add_option("FILE", Play.File, "The MP3 file")->required();
-    PlayCmd->add_option("--from", Play.From, "Start TIME (default: the beginning)");
-    PlayCmd->add_option("--to", Play.To, "End TIME (default: the end)");
+    PlayCmd->add_option("--from", Play.From, "Start TIME (default: the beginning)")->type_name("TIME");
+    PlayCmd->add_option("--to", Play.To, "End TIME (default: the end)")->type_name("TIME");
     PlayCmd->add_option("--output", Play.Output, "auto: the sound device; null: silent, in real time")
-        ->check(CLI::IsMember({"auto", "null"}));
+        ->check(CLI::IsMember({"auto", "null"}).description(""))
+        ->type_name("auto|null");
+    PlayCmd->footer(TimeForms);
 
     TSplitOptions Split;
     std::string Every, MinSilence = "2000", MinPiece = "5000";
-    CLI::App* SplitCmd = App.add_subcommand(
-        "split", "Save many pieces of an MP3 file in one run: the tracks of a CUE sheet, the parts between "
-                 "silences, equal parts or parts of a fixed length");
+    CLI::App* SplitCmd = App.add_subcommand("split", "Save many pieces of an MP3 file in one run");
     SplitCmd->add_option("SRC", Split.Source, "The MP3 file to split")->required();
-    CLI::Option_group* Way = SplitCmd->add_option_group("way of splitting", "Exactly one of these");
-    Way->add_option("--cue", Split.Cue, "The tracks of this CUE sheet (INDEX 01 to the next track's)");
-    Way->add_flag("--silence", Split.Silence, "In the middle of each silence");
-    Way->add_option("--parts", Split.Parts, "This many parts of equal length")->check(CLI::Range(1, 9999));
-    Way->add_option("--every", Every, "Parts of this TIME each, the last one shorter");
-    Way->require_option(1);
-    SplitCmd->add_option("--output-dir", Split.OutputDir, "Where the pieces go (default: the source's folder)");
-    SplitCmd->add_option("--name", Split.NamePattern,
-                         "Name PATTERN, \".mp3\" added: {n} (the number), {title}, {performer}, {album}, {name} (the "
-                         "source's); default \"{n} - {title}\" with a CUE sheet, else \"{name}_{n}\"");
-    SplitCmd->add_flag("--tag", Split.Tag,
-                       "End each piece with an ID3v1 tag: track number, the sheet's title, performer and album, "
-                       "else what the source's tag says");
+    const char* Way = "Way of splitting (exactly one)";
+    CLI::Option* Ways[] = {
+        SplitCmd->add_option("--cue", Split.Cue, "The tracks of a CUE sheet")->type_name("FILE.cue")->group(Way),
+        SplitCmd->add_flag("--silence", Split.Silence, "In the middle of each silence")->group(Way),
+        SplitCmd->add_option("--parts", Split.Parts, "N parts of equal length")
+            ->check(CLI::Range(1, 9999).description(""))
+            ->type_name("N")
+            ->group(Way),
+        SplitCmd->add_option("--every", Every, "Parts of TIME each, the last one shorter")
+            ->type_name("TIME")
+            ->group(Way),
+    };
+    SplitCmd->add_option("--output-dir", Split.OutputDir, "Where the pieces go (default: beside SRC)")
+        ->type_name("DIR");
+    SplitCmd->add_option("--name", Split.NamePattern, "File names: {n} {title} {performer} {album} {name}")
+        ->type_name("PATTERN");
+    SplitCmd->add_flag("--tag", Split.Tag, "End each piece with an ID3v1 tag: track, sheet's texts");
+    SplitCmd->add_flag("--id3v2", Split.Id3v2, "Begin each piece with an ID3v2.4 tag (UTF-8)");
+    SplitCmd->add_flag("--no-copy-tags", Split.NoCopyTags, "--id3v2: take nothing from the source's ID3v2 tag");
     SplitCmd->add_flag("--dry-run", Split.DryRun, "List the pieces (start, end, name) without writing");
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
-    SplitCmd->add_flag("--overwrite", Split.Overwrite, "Replace files that exist already (kept otherwise)");
-    SplitCmd->add_option("--threshold", Split.ThresholdDb,
-                         "Silence: the RMS level below which a frame is quiet, in dB "
-                         "(default -48)");
-    SplitCmd->add_option("--min-silence", MinSilence, "Silence: the shortest TIME that counts (default 2000)");
-    SplitCmd->add_option("--min-piece", MinPiece, "Silence: pieces shorter than this TIME are left out (default 5000)");
+    SplitCmd->add_flag("-y,--overwrite", Split.Overwrite, "Replace files that exist (kept otherwise)");
+    SplitCmd->add_option("--threshold", Split.ThresholdDb, "Silence: quiet below this RMS level (default -48)")
+        ->type_name("DB");
+    SplitCmd->add_option("--min-silence", MinSilence, "Silence: the shortest that counts (default 2s)")
+        ->type_name("TIME");
+    SplitCmd->add_option("--min-piece", MinPiece, "Silence: shorter pieces are left out (default 5s)")
+        ->type_name("TIME");
+    SplitCmd->footer(TimeForms);
 
     try {
         App.parse(argc, argv);
     } catch (const CLI::ParseError& E) {
         const int Rc = App.exit(E);
-        return Rc == 0 ? ExitOk : ExitUsage;
+        if (Rc == 0) return ExitOk;
+        if (AskedForJson(argc, argv)) std::cout << Dump(FailureJson({"UsageError", E.what()})) << "\n";
+        return WithOutputChecked(ExitUsage);
     }
 
     if (*InfoCmd) return WithOutputChecked(RunInfo(Info, std::cout, std::cerr));
     if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
     if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
     if (*SplitCmd) {
+        size_t Given = 0;
+        for (const CLI::Option* O : Ways) Given += O->count();
+        if (Given != 1) return UsageError("give exactly one of --cue, --silence, --parts and --every", Split.Json);
+        constexpr const char* Longest = "the longest time a piece can take";
+        std::string Why;
         if (!Every.empty()) {
-            if (!ParseTimeOption(Every, "--every", "the longest time a piece can take", Split.EveryMs, std::cerr))
-                return ExitUsage;
-            if (Split.EveryMs <= 0) {
-                std::cerr << "segmora-cli: --every must be longer than 0\n";
-                return ExitUsage;
-            }
+            if (!ParseTimeOption(Every, "--every", Longest, Split.EveryMs, Why)) return UsageError(Why, Split.Json);
+            if (Split.EveryMs <= 0) return UsageError("--every must be longer than 0", Split.Json);
         }
-        if (!ParseTimeOption(MinSilence, "--min-silence", "the longest time a piece can take", Split.MinSilenceMs,
-                             std::cerr) ||
-            !ParseTimeOption(MinPiece, "--min-piece", "the longest time a piece can take", Split.MinPieceMs, std::cerr))
-            return ExitUsage;
+        if (!ParseTimeOption(MinSilence, "--min-silence", Longest, Split.MinSilenceMs, Why) ||
+            !ParseTimeOption(MinPiece, "--min-piece", Longest, Split.MinPieceMs, Why))
+            return UsageError(Why, Split.Json);
         return WithOutputChecked(RunSplit(Split, std::cout, std::cerr));
     }
     return ExitUsage;

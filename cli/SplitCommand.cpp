@@ -1,27 +1,27 @@
 // segmora-cli split: many pieces out of one file in one run, each the very
 // piece a cut of its range gives.
-#include <nlohmann/json.hpp>
-
 #include <unistd.h>
 
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <optional>
 
 #include "cli/CliCommands.h"
 #include "cli/CliShared.h"
+#include "cli/CliTags.h"
 #include "cli/CueSheet.h"
 #include "cli/SplitPlan.h"
 #include "engine/TagRecord.h"
 #include "engine/TimeCode.h"
 #include "engine/VekMp3.h"
+#include "platform/Id3v2Tag.h"
 #include "platform/LocaleServices.h"
 
 namespace SegmoraCli {
 
 namespace {
 
-using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 constexpr const char* SplitTimeLimit = "the longest time a split can take";
@@ -32,20 +32,14 @@ struct TPieceResult {
     bool Result = false;
     bool Raised = false;
     int64_t ByteCount = 0, DurationMs = 0;
-    std::string Reason;
+    int64_t FileBytes = -1;  // of a piece saved
+    std::optional<TFailure> Reason;
 };
 
-std::string SplitFailureText(TSaveFailure Why, const std::string& Target) {
-    switch (Why) {
-    case TSaveFailure::TargetExists: return "\"" + Target + "\" exists already (--overwrite replaces it)";
-    case TSaveFailure::NothingToSave: return "it starts after the end of the audio";
-    default: return SaveFailureText(Why, Target);
-    }
-}
-
-TId3v1Tag PieceTag(const TSplitPiece& P, const TMp3DataInfo& Source, int CodePage) {
+// The texts of a piece's tags: the sheet's, else what the source's own
+// ID3v1 tag says of the whole.
+TTagTexts PieceTexts(const TSplitPiece& P, const TMp3DataInfo& Source, int CodePage) {
     TTagTexts Texts;
-    // Without a sheet the pieces keep what the source's own tag says of them.
     if (Source.Id3v1Size == Id3v1TagBytes) {
         const TId3v1Tag& T = Source.Id3Tag;
         Texts.Title = TagFieldUtf8(T.Title, sizeof T.Title, CodePage);
@@ -59,7 +53,29 @@ TId3v1Tag PieceTag(const TSplitPiece& P, const TMp3DataInfo& Source, int CodePag
     if (!P.Album.empty()) Texts.Album = P.Album;
     if (!P.Year.empty()) Texts.Year = P.Year;
     if (P.Number <= 255) Texts.Track = std::to_string(P.Number);
-    return MakeTagRecordFromUtf8(Texts, CodePage);
+    return Texts;
+}
+
+// The texts of a piece's ID3v2 tag: the sheet's; else, when the source's
+// ID3v2 frames are carried over, theirs; else those of its ID3v1 tag (in
+// Texts, with the sheet's). The track is "n/total".
+TId3v2Texts PieceId3v2Texts(const TSplitPiece& P, int Tracks, const TTagTexts& Texts, const TId3v2Tag& Source,
+                            bool CarryOver) {
+    const TId3v2Texts& Own = Source.Texts();
+    const auto Pick = [CarryOver](const std::string& Sheet, const std::string& Text,
+                                  const std::optional<std::string>& Carried) -> std::optional<std::string> {
+        if (!Sheet.empty()) return Sheet;
+        if ((CarryOver && Carried) || Text.empty()) return std::nullopt;
+        return Text;
+    };
+    TId3v2Texts T;
+    T.Title = Pick(P.Title, Texts.Title, Own.Title);
+    T.Artist = Pick(P.Performer, Texts.Artist, Own.Artist);
+    T.Album = Pick(P.Album, Texts.Album, Own.Album);
+    T.Year = Pick(P.Year, Texts.Year, Own.Year);
+    T.Genre = Pick("", GenreText(Texts.GenreIndex).value_or(""), Own.Genre);
+    T.Track = std::to_string(P.Number) + "/" + std::to_string(Tracks);
+    return T;
 }
 
 // The one-line progress of a long scan, on a terminal only.
@@ -83,15 +99,15 @@ private:
     bool FUsed = false;
 };
 
-// The pieces the options ask for; false (reported) when they cannot be had.
+// The pieces the options ask for; false, with why and the exit code, when they cannot be had.
 bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces,
-                int& Exit, std::ostream& Err) {
+                int& Exit, std::optional<TFailure>& Why, std::ostream& Err) {
     const int64_t Length = Engine.DataInfo.LengthMs;
     if (!O.Cue.empty()) {
         try {
             Pieces = PiecesFromCue(ReadCueSheet(O.Cue, O.Source, CodePage));
         } catch (const ECueSheetError& E) {
-            Err << "segmora-cli: " << E.what() << "\n";
+            Why = TFailure{"CueSheetError", E.what()};
             Exit = ExitUsage;
             return false;
         }
@@ -106,14 +122,22 @@ bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std
         Pieces = PiecesBetween(Splits, Length, O.MinPieceMs);
     }
     if (Pieces.empty()) {
-        Err << "segmora-cli: no piece to cut (every one would be shorter than --min-piece)\n";
+        Why = TFailure{"NoPiece", "no piece to cut (every one would be shorter than --min-piece)"};
         Exit = ExitNegative;
         return false;
     }
     return true;
 }
 
-TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece& P, TPieceChain& Chain, int CodePage) {
+// What a piece is saved with beside its range.
+struct TPieceTags {
+    int CodePage = 0;
+    int Tracks = 0;      // the highest number of a piece
+    TId3v2Tag SourceV2;  // the source's tag, when its frames are carried over
+};
+
+TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece& P, TPieceChain& Chain,
+                      const TPieceTags& Tags, std::ostream& Err) {
     TPieceResult R;
     const auto Start = static_cast<int32_t>(P.StartMs);
     const auto End = static_cast<int32_t>(std::min<int64_t>(P.EndMs, INT32_MAX));
@@ -122,24 +146,34 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
             R.Result = Engine.MeasureSegment(Start, End, R.ByteCount, R.DurationMs, &Chain);
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
-            if (R.Result && R.ByteCount == 0) R.Reason = SplitFailureText(TSaveFailure::NothingToSave, P.FileName);
+            if (R.Result && R.ByteCount == 0)
+                R.Reason = TFailure{"NothingToSave", Quoted(P.FileName) + " would start after the end of the audio"};
             return R;
         }
         if (SameTarget(O.Source, P.FileName)) {
-            R.Reason = "it would replace the file it is cut from";
+            R.Reason = TFailure{"TargetIsSource", Quoted(P.FileName) + " is the file it is cut from"};
             return R;
         }
         TSaveOptions Save;
         Save.Chain = &Chain;
-        Save.Existing = O.Overwrite ? TExisting::Replace : TExisting::Keep;
-        const TId3v1Tag Tag = O.Tag ? PieceTag(P, Engine.DataInfo, CodePage) : TId3v1Tag{};
+        Save.Existing = ExistingRule(O.Overwrite);
+        const TTagTexts Texts = PieceTexts(P, Engine.DataInfo, Tags.CodePage);
+        const TId3v1Tag Tag = O.Tag ? MakeTagRecordFromUtf8(Texts, Tags.CodePage) : TId3v1Tag{};
+        if (O.Id3v2)
+            Save.LeadingBytes = Tags.SourceV2.Render(
+                PieceId3v2Texts(P, Tags.Tracks, Texts, Tags.SourceV2, !O.NoCopyTags), !O.NoCopyTags);
+        if (O.Tag && !O.Id3v2) WarnOfTextsNotKept(Texts, Tags.CodePage, P.FileName, Err);
         R.Result = Engine.SaveSegment(Start, End, P.FileName, Tag, R.ByteCount, R.DurationMs, Save);
         R.Done = R.Result;
         R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
-        if (!R.Result) R.Reason = SplitFailureText(Engine.LastSaveFailure(), P.FileName);
+        if (R.Result)
+            R.FileBytes = FileBytesOf(P.FileName);
+        else
+            R.Reason = SaveFailure(Engine, O.Source, P.FileName);
     } catch (const std::exception& E) {
         R.Raised = true;
-        R.Reason = E.what();
+        const TFailure F = FailureOf(E);
+        R.Reason = TFailure{F.Code, Quoted(P.FileName) + ": " + F.Text};
     }
     return R;
 }
@@ -158,16 +192,26 @@ std::string EndText(const TSplitPiece& P, const TPieceResult& R) {
     return End.is_null() ? "end          " : MsToTimeCode(End.get<int64_t>());
 }
 
+json PieceJson(const TSplitOptions& O, const TSplitPiece& P, const TPieceResult& R) {
+    json J = {{"Name", P.FileName}, {"StartMs", StartOf(P, R)}, {"EndMs", EndOf(P, R)}, {"ByteCount", R.ByteCount}};
+    if (R.FileBytes >= 0) J["FileBytes"] = R.FileBytes;
+    J["DurationMs"] = R.DurationMs;
+    if (O.DryRun) J["DryRun"] = true;
+    if (!O.DryRun || R.Reason) J["Result"] = R.Result && !R.Reason;
+    if (R.Reason) J["Reason"] = ReasonJson(*R.Reason);
+    return J;
+}
+
 }  // namespace
 
 int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
+    const auto Fail = [&](int Exit, const TFailure& F) { return Failed(Exit, F, O.Json, Out, Err); };
     std::string Bad;
-    if (!CheckNamePattern(O.NamePattern, Bad)) {
-        Err << "segmora-cli: --name: unknown placeholder \"" << Bad
-            << "\" (use {n}, {title}, {performer}, {album}, {name})\n";
-        return ExitUsage;
-    }
-    const int CodePage = SystemAnsiCodePage();
+    if (!CheckNamePattern(O.NamePattern, Bad))
+        return Fail(ExitUsage, {"UsageError", "--name: unknown placeholder \"" + Bad +
+                                                  "\" (use {n}, {title}, {performer}, {album}, {name})"});
+    TPieceTags Tags;
+    Tags.CodePage = SystemAnsiCodePage();
     TVekMP3 Engine;
     std::vector<TSplitPiece> Pieces;
     try {
@@ -177,16 +221,19 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
             AnalyseForCut(Engine, O.Source);
         else
             Engine.AnalyseFile(O.Source);
-        if (!Engine.DataInfo.Valid) {
-            Err << "segmora-cli: \"" << O.Source << "\" is not an MP3 file\n";
-            return ExitNegative;
-        }
+        if (!Engine.DataInfo.Valid)
+            return Fail(ExitNegative, {"SourceNotValid", Quoted(O.Source) + " is not an MP3 file"});
+        std::optional<TFailure> Why;
         int Exit = ExitOk;
-        if (!PlanPieces(O, Engine, CodePage, Pieces, Exit, Err)) return Exit;
+        if (!PlanPieces(O, Engine, Tags.CodePage, Pieces, Exit, Why, Err)) return Fail(Exit, *Why);
+        if (O.Id3v2 && !O.DryRun) {
+            TId3v2Tag::RequireTagLib();
+            if (!O.NoCopyTags) Tags.SourceV2 = TId3v2Tag::Read(O.Source);
+        }
     } catch (const std::exception& E) {
-        Err << "segmora-cli: " << E.what() << "\n";
-        return ExitError;
+        return Fail(ExitError, FailureOf(E));
     }
+    for (const TSplitPiece& P : Pieces) Tags.Tracks = std::max(Tags.Tracks, P.Number);
 
     const std::string Folder = O.OutputDir.empty() ? fs::path(O.Source).parent_path().string() : O.OutputDir;
     const std::string Pattern = O.NamePattern.empty() ? DefaultNamePattern(!O.Cue.empty()) : O.NamePattern;
@@ -194,10 +241,8 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
     if (!O.DryRun && !Folder.empty()) {
         std::error_code Ec;
         fs::create_directories(Folder, Ec);
-        if (Ec && !fs::is_directory(Folder)) {
-            Err << "segmora-cli: cannot make the folder \"" << Folder << "\": " << Ec.message() << "\n";
-            return ExitError;
-        }
+        if (Ec && !fs::is_directory(Folder))
+            return Fail(ExitError, {"FolderNotMade", "cannot make the folder " + Quoted(Folder) + ": " + Ec.message()});
     }
 
     TPieceChain Chain;
@@ -205,34 +250,25 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
     std::vector<std::string> Failed;
     bool Raised = false;
     for (const TSplitPiece& P : Pieces) {
-        const TPieceResult R = CutPiece(Engine, O, P, Chain, CodePage);
+        const TPieceResult R = CutPiece(Engine, O, P, Chain, Tags, Err);
         Raised = Raised || R.Raised;
-        if (!R.Result || !R.Reason.empty()) Failed.push_back(fs::path(P.FileName).filename().string());
-        if (O.Json) {
-            json J = {{"name", P.FileName},
-                      {"StartMs", StartOf(P, R)},
-                      {"EndMs", EndOf(P, R)},
-                      {"ByteCount", R.ByteCount},
-                      {"DurationMs", R.DurationMs},
-                      {"Result", O.DryRun && R.Reason.empty() ? json(nullptr) : json(R.Result && R.Reason.empty())}};
-            if (!R.Reason.empty()) J["Reason"] = R.Reason;
-            Report.push_back(std::move(J));
-        } else if (O.DryRun) {
+        if (R.Reason) Failed.push_back(fs::path(P.FileName).filename().string());
+        if (R.Reason && !O.DryRun) Complain(Err, "Not saved: " + R.Reason->Text);
+        if (O.Json)
+            Report.push_back(PieceJson(O, P, R));
+        else if (O.DryRun)
             Out << MsToTimeCode(StartOf(P, R)) << "  " << EndText(P, R) << "  " << P.FileName
-                << (R.Reason.empty() ? "" : "  (" + R.Reason + ")") << "\n";
-        } else if (R.Result) {
+                << (R.Reason ? "  (" + R.Reason->Text + ")" : "") << "\n";
+        else if (R.Result)
             Out << "Saved: " << P.FileName << " (" << MsToTimeCode(StartOf(P, R)) << " - " << EndText(P, R) << ", "
                 << R.ByteCount << " bytes)\n";
-        } else {
-            Out << "Not saved: " << P.FileName << ": " << R.Reason << "\n";
-        }
     }
     if (O.Json) Out << Dump(Report) << "\n";
     if (Failed.empty()) return ExitOk;
-    Err << "segmora-cli: " << Failed.size() << " of " << Pieces.size() << " pieces "
-        << (O.DryRun ? "would not be saved" : "were not saved") << ":";
-    for (const std::string& Name : Failed) Err << " \"" << Name << "\"";
-    Err << "\n";
+    std::string Names;
+    for (const std::string& Name : Failed) Names += " " + Quoted(Name);
+    Complain(Err, std::to_string(Failed.size()) + " of " + std::to_string(Pieces.size()) + " pieces " +
+                      (O.DryRun ? "would not be saved" : "were not saved") + ":" + Names);
     return Raised ? ExitError : ExitNegative;
 }
 

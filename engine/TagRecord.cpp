@@ -73,3 +73,23 @@ TId3v1Tag MakeTagRecordFromUtf8(const TTagTexts& Utf8Texts, int CodePage) {
 std::string TagFieldUtf8(const char* Field, size_t Width, int CodePage) {
     return AnsiToUtf8(TagFieldText(Field, Width), CodePage);
 }
+
+std::vector<std::string> TextsNotKept(const TTagTexts& Utf8Texts, int CodePage) {
+    const TId3v1Tag Tag = MakeTagRecordFromUtf8(Utf8Texts, CodePage);
+    const struct {
+        const char* Name;
+        const std::string& Text;
+        const char* Field;
+        size_t Width;
+    } Fields[] = {
+        {"title", Utf8Texts.Title, Tag.Title, sizeof Tag.Title},
+        {"artist", Utf8Texts.Artist, Tag.Artist, sizeof Tag.Artist},
+        {"album", Utf8Texts.Album, Tag.Album, sizeof Tag.Album},
+        {"year", Utf8Texts.Year, Tag.Year, sizeof Tag.Year},
+        {"comment", Utf8Texts.Comment, Tag.Comment, sizeof Tag.Comment},
+    };
+    std::vector<std::string> Lost;
+    for (const auto& F : Fields)
+        if (TagFieldUtf8(F.Field, F.Width, CodePage) != F.Text) Lost.push_back(F.Name);
+    return Lost;
+}

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/Tags.h"
 
@@ -32,6 +33,11 @@ TId3v1Tag MakeTagRecord(const TTagTexts& Texts, const TLeadByteTest& IsLead);
 // MakeTagRecord for UTF-8 texts: each is converted to CodePage (characters it
 // lacks become '?') and cut with the code page's lead-byte test.
 TId3v1Tag MakeTagRecordFromUtf8(const TTagTexts& Utf8Texts, int CodePage);
+
+// The names ("title", "artist", "album", "year", "comment") of the UTF-8
+// texts that the record MakeTagRecordFromUtf8 makes cannot hold as they are:
+// too long for their fields, or with characters CodePage lacks.
+std::vector<std::string> TextsNotKept(const TTagTexts& Utf8Texts, int CodePage);
 
 // Text of a tag field: its bytes up to the first zero byte, all of them when
 // there is none. No other change (trailing spaces stay).

@@ -2,6 +2,9 @@
 
 #include <cctype>
 #include <charconv>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,11 +21,79 @@ int64_t FieldValue(const std::string& Text, size_t From, size_t Count) {
     return Value;
 }
 
-bool AllDigits(const std::string& S) {
+bool AllDigits(std::string_view S) {
     if (S.empty()) return false;
     for (const char C : S)
         if (!std::isdigit(static_cast<unsigned char>(C))) return false;
     return true;
+}
+
+// Digits known to be few enough for int64_t.
+int64_t DigitsValue(std::string_view S) {
+    int64_t Value = 0;
+    for (const char C : S) Value = Value * 10 + (C - '0');
+    return Value;
+}
+
+// Milliseconds of the decimal fraction ".Digits" of a unit of UnitMs,
+// rounded to the nearest.
+int64_t FractionMs(std::string_view Digits, int64_t UnitMs) {
+    int64_t Denominator = 1;
+    for (size_t I = 0; I < Digits.size(); ++I) Denominator *= 10;
+    return (2 * DigitsValue(Digits) * UnitMs + Denominator) / (2 * Denominator);
+}
+
+// A whole part of at most MaxDigits digits and, after a point, a fraction of
+// 1 to 9 digits; a point without digits after it is no number.
+bool SplitDecimal(std::string_view Text, size_t MaxDigits, std::string_view& Whole, std::string_view& Fraction) {
+    const size_t Point = Text.find('.');
+    Whole = Text.substr(0, Point);
+    Fraction = Point == std::string_view::npos ? std::string_view() : Text.substr(Point + 1);
+    if (!AllDigits(Whole) || Whole.size() > MaxDigits) return false;
+    return Point == std::string_view::npos || (AllDigits(Fraction) && Fraction.size() <= 9);
+}
+
+bool SexagesimalDigits(std::string_view S) { return S.size() == 2 && AllDigits(S) && S[0] <= '5'; }
+
+// "H:MM:SS[.f]" or "M:SS[.f]": seconds, and minutes after hours, of two
+// digits below 60; hours of up to 9 digits, minutes alone of up to 12.
+bool ParseClock(std::string_view Text, int64_t& Ms) {
+    std::vector<std::string_view> Parts;
+    for (size_t From = 0;;) {
+        const size_t Colon = Text.find(':', From);
+        Parts.push_back(Text.substr(From, Colon == std::string_view::npos ? std::string_view::npos : Colon - From));
+        if (Colon == std::string_view::npos) break;
+        From = Colon + 1;
+    }
+    if (Parts.size() < 2 || Parts.size() > 3) return false;
+    std::string_view Seconds, Fraction;
+    if (!SplitDecimal(Parts.back(), 2, Seconds, Fraction) || !SexagesimalDigits(Seconds)) return false;
+    int64_t Minutes = 0;
+    if (Parts.size() == 3) {
+        if (!AllDigits(Parts[0]) || Parts[0].size() > 9 || !SexagesimalDigits(Parts[1])) return false;
+        Minutes = DigitsValue(Parts[0]) * 60 + DigitsValue(Parts[1]);
+    } else {
+        if (!AllDigits(Parts[0]) || Parts[0].size() > 12) return false;
+        Minutes = DigitsValue(Parts[0]);
+    }
+    Ms = (Minutes * 60 + DigitsValue(Seconds)) * 1000 + FractionMs(Fraction, 1000);
+    return true;
+}
+
+// A number of up to 12 whole digits with a unit: ms, s, m or h.
+bool ParseWithUnit(std::string_view Text, int64_t& Ms) {
+    static constexpr std::pair<std::string_view, int64_t> Units[] = {
+        {"ms", 1}, {"s", 1000}, {"m", 60 * 1000}, {"h", 60 * 60 * 1000}};
+    const size_t NumberEnd = Text.find_first_not_of("0123456789.");
+    if (NumberEnd == std::string_view::npos) return false;
+    std::string_view Whole, Fraction;
+    if (!SplitDecimal(Text.substr(0, NumberEnd), 12, Whole, Fraction)) return false;
+    for (const auto& [Unit, UnitMs] : Units)
+        if (Text.substr(NumberEnd) == Unit) {
+            Ms = DigitsValue(Whole) * UnitMs + FractionMs(Fraction, UnitMs);
+            return true;
+        }
+    return false;
 }
 
 }  // namespace
@@ -74,19 +145,8 @@ int64_t TimeCodeToMs(const std::string& Text) {
 bool ParseTimeArgument(const std::string& Text, int64_t& Ms) {
     if (AllDigits(Text)) {
         if (Text.size() > 15) return false;
-        Ms = std::stoll(Text);
+        Ms = DigitsValue(Text);
         return true;
     }
-    // hours ':' mm ':' ss '.' fff, hours of one or more digits
-    const size_t C1 = Text.find(':');
-    if (C1 == std::string::npos || C1 == 0 || C1 > 9) return false;
-    const std::string Hours = Text.substr(0, C1);
-    const std::string Rest = Text.substr(C1 + 1);
-    if (Rest.size() != 9 || Rest[2] != ':' || Rest[5] != '.') return false;
-    const std::string Min = Rest.substr(0, 2), Sec = Rest.substr(3, 2), Frac = Rest.substr(6, 3);
-    if (!AllDigits(Hours) || !AllDigits(Min) || !AllDigits(Sec) || !AllDigits(Frac)) return false;
-    const int64_t M = std::stoll(Min), S = std::stoll(Sec);
-    if (M > 59 || S > 59) return false;
-    Ms = (std::stoll(Hours) * 3600 + M * 60 + S) * 1000 + std::stoll(Frac);
-    return true;
+    return Text.find(':') != std::string::npos ? ParseClock(Text, Ms) : ParseWithUnit(Text, Ms);
 }

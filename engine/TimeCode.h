@@ -14,6 +14,9 @@ std::string MsToTimeCode(int64_t Ms);
 std::string NormalizeTimeCode(const std::string& Text);
 // Milliseconds of a normalised time code; a field that is no number counts 0.
 int64_t TimeCodeToMs(const std::string& Text);
-// Strict parsing for command lines: plain milliseconds ("1500") or a time
-// code ("000:00:01.500", hours of any width). False when Text is neither.
+// Strict parsing for command lines, to whole milliseconds (a finer fraction
+// is rounded): plain milliseconds ("1500"); "H:MM:SS[.f]" of any number of
+// hours ("000:00:01.500", "0:30:00"); "M:SS[.f]" of any number of minutes
+// ("30:00", "1:23.5"); or a number with a unit, ms, s, m or h ("250ms",
+// "1.5s", "2m", "1h"). No sign, no spaces. False when Text is none of these.
 bool ParseTimeArgument(const std::string& Text, int64_t& Ms);

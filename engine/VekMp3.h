@@ -79,6 +79,12 @@ struct TSaveOptions {
     TExisting Existing = TExisting::Replace;
     // The chain this piece belongs to (not with Exact).
     TPieceChain* Chain = nullptr;
+    // Written in front of the piece's first frame (its information frame
+    // included), such as a tag made for it.
+    std::string LeadingBytes{};
+    // A piece that would hold no audio frame, since it starts where the
+    // audio has ended, is not saved (NothingToSave), as a chain's never is.
+    bool RequireAudio = false;
 };
 
 class TVekMP3 {
@@ -105,6 +111,8 @@ public:
                         TPieceChain* Chain = nullptr);
     // Why the last SaveSegment returned false; None after it returned true.
     TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
+    // The system's error number behind that failure; 0 when there is none.
+    int LastSaveError() const { return FLastSaveError; }
 
     bool PlayRange(int64_t FromMs, int64_t ToMs);
     void StopPlay();
@@ -120,8 +128,9 @@ private:
     TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, const TPieceChain& Chain);
     TChainSource& ChainSource(TPieceChain& Chain, std::unique_ptr<TFileStream>& Source);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
-    bool SaveFailed(TSaveFailure Why);
+    bool SaveFailed(TSaveFailure Why, int SystemError = 0);
 
     std::unique_ptr<TMediaPlayer> FMediaPlayer;
     TSaveFailure FLastSaveFailure = TSaveFailure::None;
+    int FLastSaveError = 0;
 };

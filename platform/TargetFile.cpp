@@ -98,7 +98,6 @@ TTargetFile::TTargetFile(const std::string& FileName, TTemporaryKind Kind, TExis
 
 TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind Kind) {
     if (FileName.empty()) return TTargetFailure::EmptyName;
-    if (FExisting == TExisting::Keep && Exists(FileName)) return TTargetFailure::Exists;
     struct stat Existing {};
     if (::stat(FileName.c_str(), &Existing) == 0) {
         if (S_ISDIR(Existing.st_mode)) return TTargetFailure::Folder;
@@ -106,10 +105,14 @@ TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind 
         // file the user could have meant to replace by a piece of audio.
         if (!S_ISREG(Existing.st_mode)) return TTargetFailure::NotRegular;
     }
+    if (FExisting == TExisting::Keep && Exists(FileName)) return TTargetFailure::Exists;
     FFinalName = ResolvedTarget(FileName);
     FFolder = FolderOf(FFinalName);
     // A file we may not write stays as it is, as if we had opened it for writing.
-    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) return TTargetFailure::NotWritable;
+    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) {
+        FSystemError = errno;
+        return TTargetFailure::NotWritable;
+    }
 
     const mode_t Mode = ModeFor(FFinalName);
     int Handle = -1;
@@ -124,7 +127,10 @@ TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind 
             else if (errno != EEXIST)
                 break;
         }
-        if (Handle < 0) return TTargetFailure::NotCreated;
+        if (Handle < 0) {
+            FSystemError = errno;
+            return TTargetFailure::NotCreated;
+        }
     }
     ::fchmod(Handle, Mode);
     try {
@@ -154,15 +160,21 @@ void TTargetFile::RemoveTemporary() {
 
 bool TTargetFile::Commit() {
     if (!FStream) return false;
-    if (FExisting == TExisting::Keep) return CommitBesideExisting();
-    const bool Replaces = Exists(FFinalName);
-    // A write that fails must fail the save before the file replaces anything;
-    // a file that replaces another must be on the disk before it does.
-    if (Replaces)
-        FStream->Sync();
-    else
-        FStream->Flush();
-    return FTemporaryName.empty() ? CommitUnnamed(Replaces) : CommitNamed(Replaces);
+    bool Committed = false;
+    if (FExisting == TExisting::Keep) {
+        Committed = CommitBesideExisting();
+    } else {
+        const bool Replaces = Exists(FFinalName);
+        // A write that fails must fail the save before the file replaces
+        // anything; a file that replaces another must be on the disk before it does.
+        if (Replaces)
+            FStream->Sync();
+        else
+            FStream->Flush();
+        Committed = FTemporaryName.empty() ? CommitUnnamed(Replaces) : CommitNamed(Replaces);
+    }
+    FSystemError = Committed ? 0 : errno;
+    return Committed;
 }
 
 // A link never replaces a file: whatever took the name since Prepare stays.

@@ -44,7 +44,7 @@ public:
     // through: the link stays and the file it names is replaced. Nothing is
     // prepared (Ready() false) for an empty name, a folder, anything but a
     // regular file, an existing file that may not be written, or a folder
-    // where no file can be created; with Keep, for any name that exists
+    // where no file can be created; with Keep, for any other name that exists
     // already (a link included).
     explicit TTargetFile(const std::string& FileName, TTemporaryKind Kind = TTemporaryKind::Unnamed,
                          TExisting Existing = TExisting::Replace);
@@ -55,6 +55,9 @@ public:
     bool Ready() const { return FStream != nullptr; }
     // Why the file is not Ready(); None while it is.
     TTargetFailure Failure() const { return FFailure; }
+    // The system's error number behind the last failure (not Ready(), or a
+    // Commit() that returned false); 0 when the system reported none.
+    int SystemError() const { return FSystemError; }
     // The stream to write; only while Ready(). Its errors name the target.
     TFileStream& Stream() { return *FStream; }
     // The temporary file's name; empty while it has none.
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<TCleanupOnSignal> FCleanup;
     std::unique_ptr<TFileStream> FStream;
     TTargetFailure FFailure = TTargetFailure::None;
+    int FSystemError = 0;
     TExisting FExisting = TExisting::Replace;
 };
 

@@ -44,7 +44,9 @@ TEST_P(CliInfoOnFixture, JsonHoldsEveryFieldOfTheAnalysis) {
     TVekMP3 Engine(File);
     const TMp3DataInfo& D = Engine.DataInfo;
     std::set<std::string> Expected = InfoFields;
+    Expected.insert("ProgramVersion");
     if (D.Id3v1Size == 128) Expected.insert("Id3Tag");
+    if (D.Id3v2Size > 0) Expected.insert("Id3v2Tag");
     EXPECT_EQ(Keys(J), Expected);
     EXPECT_EQ(J["FileName"], File);
     EXPECT_EQ(J["FileSize"], D.FileSize);

@@ -49,7 +49,8 @@ TEST_F(CliSafety, FifosAndDevicesAreRefused) {
     for (const std::string& Target : {Fifo, std::string("/dev/null")}) {
         const TCliRun R = Cli({"cut", Source, Target, "--start", "0", "--end", "1000"});
         EXPECT_EQ(R.ExitCode, 1) << Target;
-        EXPECT_EQ(R.Out, "Not saved: \"" + Target + "\" is not a regular file (a FIFO, device or socket).\n");
+        EXPECT_EQ(R.Err,
+                  "segmora-cli: Not saved: \"" + Target + "\" is not a regular file (a FIFO, device or socket)\n");
     }
     EXPECT_TRUE(fs::is_fifo(Fifo));
     EXPECT_TRUE(fs::is_character_file("/dev/null"));
@@ -98,7 +99,7 @@ TEST_F(CliSafety, AWriteErrorNamesTheFileAndTheReason) {
     const std::string Out = Dir.Write("out.mp3", "previous piece");
     TestProcess::TRunOptions Limited;
     Limited.FileSizeLimit = 4096;
-    const TCliRun R = Cli({"cut", Source, Out, "--start", "0", "--end", "100000"}, Limited);
+    const TCliRun R = Cli({"cut", Source, Out, "--start", "0", "--end", "100000", "-y"}, Limited);
     EXPECT_EQ(R.ExitCode, 3);
     EXPECT_EQ(R.Err, "segmora-cli: Stream write error \"" + fs::canonical(Out).string() + "\". File too large\n");
     EXPECT_EQ(ReadAll(Out), "previous piece");
@@ -115,7 +116,7 @@ TEST_F(CliSafety, AWriteErrorBehindTheWalkNamesTheFileAndTheReason) {
     const std::string Out = Dir.Write("out.mp3", "previous piece");
     TestProcess::TRunOptions Limited;
     Limited.FileSizeLimit = 1536 * 1024;
-    const TCliRun R = Cli({"cut", Source3M, Out, "--start", "0", "--end", "2147483647"}, Limited);
+    const TCliRun R = Cli({"cut", Source3M, Out, "--start", "0", "--end", "2147483647", "-y"}, Limited);
     EXPECT_EQ(R.ExitCode, 3);
     EXPECT_EQ(R.Err, "segmora-cli: Stream write error \"" + fs::canonical(Out).string() + "\". File too large\n");
     EXPECT_EQ(ReadAll(Out), "previous piece");
@@ -161,7 +162,7 @@ TEST_F(CliSafety, SignalsInTheMiddleOfACutLeaveNothingBehind) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
         };
-        const TCliRun R = Cli({"cut", Long, Out, "--start", "0", "--end", "2147483647"}, Options);
+        const TCliRun R = Cli({"cut", Long, Out, "--start", "0", "--end", "2147483647", "-y"}, Options);
         ASSERT_TRUE(Caught) << "the cut ended before it could be interrupted";
         EXPECT_EQ(R.ExitCode, 128 + Signal);
         EXPECT_EQ(ReadAll(Out), "previous piece");

@@ -53,7 +53,7 @@ protected:
         int64_t Sum = 0, Whole = 0;
         for (const json& P : Pieces) {
             ASSERT_EQ(P["Result"], true) << P.dump();
-            std::string Piece = ReadAll(P["name"]);
+            std::string Piece = ReadAll(P["Name"]);
             ASSERT_GE(Piece.size(), TagBytes);
             Piece.resize(Piece.size() - TagBytes);
             EXPECT_EQ(Piece, Cut(Src, P["StartMs"], P["EndMs"])) << P.dump();
@@ -95,9 +95,9 @@ TEST_F(CliSplit, PartsAndEveryTileTheSourceAsCutWould) {
         const json Pieces = Split(Args);
         ASSERT_EQ(Pieces.size(), C.Pieces);
         for (size_t I = 0; I < Pieces.size(); ++I) {
-            for (const char* Key : {"name", "StartMs", "EndMs", "ByteCount", "DurationMs"})
+            for (const char* Key : {"Name", "StartMs", "EndMs", "ByteCount", "DurationMs"})
                 EXPECT_EQ(Planned[I][Key], Pieces[I][Key]) << Key;
-            EXPECT_EQ(fs::path(Pieces[I]["name"].get<std::string>()).filename(),
+            EXPECT_EQ(fs::path(Pieces[I]["Name"].get<std::string>()).filename(),
                       "Song_0" + std::to_string(I + 1) + ".mp3");
         }
         ExpectPiecesOfCut(Src, Pieces);
@@ -140,9 +140,9 @@ TEST_F(CliSplit, CueSheetTracksNamesAndTags) {
         const std::string Cue = Dir.Write("album.cue", Text);
         const json Pieces = Split({Src, "--cue", Cue, "--output-dir", Out(), "--tag"});
         ASSERT_EQ(Pieces.size(), 3u);
-        EXPECT_EQ(Pieces[0]["name"], Out("01 - Caf\xC3\xA9_Intro.mp3"));
-        EXPECT_EQ(Pieces[1]["name"], Out("02 - Zwei.mp3"));
-        EXPECT_EQ(Pieces[2]["name"], Out("03 - Track 03.mp3"));
+        EXPECT_EQ(Pieces[0]["Name"], Out("01 - Caf\xC3\xA9_Intro.mp3"));
+        EXPECT_EQ(Pieces[1]["Name"], Out("02 - Zwei.mp3"));
+        EXPECT_EQ(Pieces[2]["Name"], Out("03 - Track 03.mp3"));
         // 1:40 is 1533 1/3 ms: the piece begins with the first frame from there on.
         EXPECT_GE(Pieces[1]["StartMs"].get<int64_t>(), 1533);
         EXPECT_LT(Pieces[1]["StartMs"].get<int64_t>(), 1533 + 27);
@@ -156,7 +156,7 @@ TEST_F(CliSplit, CueSheetTracksNamesAndTags) {
                              {"Zwei", "Guest", "Live", "1999", 2},
                              {"", "The Band", "Live", "1999", 3}};
         for (size_t I = 0; I < 3; ++I) {
-            const std::string Piece = ReadAll(Pieces[I]["name"]);
+            const std::string Piece = ReadAll(Pieces[I]["Name"]);
             const std::string Tag = Piece.substr(Piece.size() - 128);
             auto Field = [&](size_t At, size_t Width) {
                 return std::string(Tag.c_str() + At, strnlen(&Tag[At], Width));
@@ -179,7 +179,7 @@ TEST_F(CliSplit, SheetsOfSeveralFilesAndSheetsThatCannotBeUsed) {
                               "  TRACK 03 AUDIO\n    TITLE \"B\"\n    INDEX 01 00:01:00\n";
     const json Pieces = Split({Src, "--cue", Dir.Write("multi.cue", Multi), "--output-dir", Out()});
     ASSERT_EQ(Pieces.size(), 2u);
-    EXPECT_EQ(Pieces[0]["name"], Out("02 - A.mp3"));
+    EXPECT_EQ(Pieces[0]["Name"], Out("02 - A.mp3"));
     ExpectPiecesOfCut(Src, Pieces);
 
     const std::string Other = Source("cbr128.mp3", "Other.mp3");
@@ -204,7 +204,7 @@ TEST_F(CliSplit, SheetsOfSeveralFilesAndSheetsThatCannotBeUsed) {
                             1);
     EXPECT_EQ(Late[0]["Result"], true);
     EXPECT_EQ(Late[1]["Result"], false);
-    EXPECT_FALSE(fs::exists(Late[1]["name"].get<std::string>()));
+    EXPECT_FALSE(fs::exists(Late[1]["Name"].get<std::string>()));
     EXPECT_NE(LastErr.find("02 - Track 02.mp3"), std::string::npos) << LastErr;
 }
 
@@ -223,9 +223,9 @@ TEST_F(CliSplit, NamesNeverCollideAndExistingFilesAreKept) {
     ExpectPiecesOfCut(Src, Replaced);
 
     const json Same = Split({Src, "--parts", "3", "--output-dir", Out("same"), "--name", "{album}piece"});
-    EXPECT_EQ(Same[0]["name"], Out("same/piece.mp3"));
-    EXPECT_EQ(Same[1]["name"], Out("same/piece (2).mp3"));
-    EXPECT_EQ(Same[2]["name"], Out("same/piece (3).mp3"));
+    EXPECT_EQ(Same[0]["Name"], Out("same/piece.mp3"));
+    EXPECT_EQ(Same[1]["Name"], Out("same/piece (2).mp3"));
+    EXPECT_EQ(Same[2]["Name"], Out("same/piece (3).mp3"));
 
     Split({Src, "--parts", "3", "--name", "{track}"}, 2);
     EXPECT_NE(LastErr.find("{track}"), std::string::npos) << LastErr;

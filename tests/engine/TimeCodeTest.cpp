@@ -82,6 +82,23 @@ TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
         // Hours of any width.
         {"1:00:00.000", 3600000},
         {"1000:00:00.000", 3600000000},
+        // Shorter clocks, and fractions of any length rounded to whole milliseconds.
+        {"0:30:00", 1800000},
+        {"30:00", 1800000},
+        {"90:00", 5400000},
+        {"1:23.5", 83500},
+        {"000:00:01.5", 1500},
+        {"00:00.000", 0},
+        {"0:00:01.0005", 1001},
+        {"00:01:23.456789", 83457},
+        // A number with a unit.
+        {"1500ms", 1500},
+        {"90s", 90000},
+        {"1.5s", 1500},
+        {"0.0004s", 0},
+        {"2m", 120000},
+        {"1.25m", 75000},
+        {"1h", 3600000},
     };
     for (const auto& C : Cases) {
         int64_t Ms = -1;
@@ -91,9 +108,13 @@ TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
 }
 
 TEST(TimeArgument, AnythingElseIsRefused) {
-    for (const char* Text : {"", "abc", "-5", "+5", "1.5", "1500ms", " 1500", "1500 ", "000:60:00.000", "000:00:60.000",
-                             "000:00:1.500", "000:00:01,500", "00:00.000", ":00:00.000", "000:00:01.5",
-                             "000:00:01.5000", "000:0a:01.500", "99999999999999999999"}) {
+    // clang-format off
+    const char* const Refused[] = {"", "abc", "-5", "+5", "1.5", "1500 ms", " 1500", "1500 ", "000:60:00.000",
+                                   "000:00:60.000", "000:00:1.500", "000:00:01,500", "1:2:3:04", ":00:00.000", "1:5",
+                                   "1:05.", "1.s", ".5s", "1.2.3s", "1sec", "2M", "1:00s", "000:0a:01.500",
+                                   "99999999999999999999"};
+    // clang-format on
+    for (const char* Text : Refused) {
         int64_t Ms = 42;
         EXPECT_FALSE(ParseTimeArgument(Text, Ms)) << '"' << Text << '"';
     }

@@ -65,7 +65,8 @@ completion)
         expect "--version"             segmora-cli --v
         expect "--start"               segmora-cli cut a.mp3 --st
         expect "--tag --title --track" segmora-cli cut a.mp3 b.mp3 --t
-        expect ""                      segmora-cli cut a.mp3 b.mp3 --start ""
+        expect "1500 0:30:00 1:23.5 90s 250ms" segmora-cli cut a.mp3 b.mp3 --start ""
+        expect ""                      segmora-cli split a.mp3 --every 1
         expect "--json"                segmora-cli info --j
         expect "auto null"             segmora-cli play a.mp3 --output ""
         expect "null"                  segmora-cli play a.mp3 --output n
@@ -91,7 +92,7 @@ cli-options)
         fail "the completion offers other subcommands than $(echo $commands)"
     for command in "" $commands; do
         grep -q "^\.BI $command " "$page" || [ -z "$command" ] || fail "segmora-cli.1 does not describe $command"
-        options=$(grep -o -- '--[a-z][a-z-]*' <<<"$("$cli" $command --help)" | sort -u)
+        options=$(grep -o -- '--[a-z][a-z0-9-]*' <<<"$("$cli" $command --help)" | sort -u)
         [ -n "$options" ] || fail "segmora-cli $command --help shows no options"
         [ "$(offered "$1" segmora-cli $command -- | sort)" = "$options" ] ||
             fail "the completion offers other options than these for \"$command\": $(echo $options)"
@@ -145,7 +146,8 @@ installed-tree)
     root=$(mktemp -d)
     trap 'rm -rf "$root"' EXIT
     cmake --install "$build" --prefix "$root" >/dev/null || fail "cmake --install"
-    files=(bin/segmora-cli share/man/man1/segmora-cli.1 share/bash-completion/completions/segmora-cli)
+    files=(bin/segmora-cli lib/segmora/segmora-id3v2.so share/man/man1/segmora-cli.1
+        share/bash-completion/completions/segmora-cli)
     if [ "$gui" = ON ]; then
         # The files the window only reads are in the data folder, where the
         # installed program looks for them (share/segmora beside bin/).

@@ -56,7 +56,7 @@ TEST(CliPlay, CtrlCStopsCleanly) {
 }
 
 TEST(CliPlay, WrongArgumentsAreUsageErrors) {
-    EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "1.5s", "--output", "null"}).ExitCode, 2);
+    EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "1.5x", "--output", "null"}).ExitCode, 2);
     EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "900", "--to", "800", "--output", "null"}).ExitCode, 2);
     EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--output", "speaker"}).ExitCode, 2);
 }
@@ -66,7 +66,7 @@ TEST(CliPlay, NegativeResultsAndErrorsHaveTheirExitCodes) {
     const std::string Text = Dir.Write("text.mp3", "not an mp3 file");
     const TRun NotMp3 = RunCli({"play", Text, "--output", "null"});
     EXPECT_EQ(NotMp3.ExitCode, 1);
-    EXPECT_NE(NotMp3.Out.find("not an MP3 file"), std::string::npos);
+    EXPECT_NE(NotMp3.Err.find("not an MP3 file"), std::string::npos);
     EXPECT_EQ(RunCli({"play", Fixture("mono.mp3"), "--from", "99000", "--output", "null"}).ExitCode, 1);
     const TRun Missing = RunCli({"play", Dir.Path("missing.mp3"), "--output", "null"});
     EXPECT_EQ(Missing.ExitCode, 3);
