@@ -251,8 +251,9 @@ int64_t PieceRoom(const TMp3DataInfo& D, int64_t Start, int32_t Span, int64_t Sk
 
 }  // namespace
 
-bool TVekMP3::SaveFailed(TSaveFailure Why) {
+bool TVekMP3::SaveFailed(TSaveFailure Why, int Error) {
     FLastSaveFailure = Why;
+    FLastSaveError = Error;
     return false;
 }
 
@@ -264,6 +265,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
 bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFileName, TId3v1Tag Id3Tag,
                           int64_t& ByteCount, int64_t& DurationMs, const TSaveOptions& Options) {
     FLastSaveFailure = TSaveFailure::None;
+    FLastSaveError = 0;
     if (!DataInfo.Valid) return SaveFailed(TSaveFailure::SourceNotValid);
     if (!FileExists(DataInfo.FileName)) return SaveFailed(TSaveFailure::SourceMissing);
 
@@ -276,7 +278,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
         return SaveFailed(TSaveFailure::TargetIsSource);
 
     TTargetFile Output(AFileName, TTemporaryKind::Unnamed, Options.Existing);
-    if (!Output.Ready()) return SaveFailed(SaveFailureOf(Output.Failure()));
+    if (!Output.Ready()) return SaveFailed(SaveFailureOf(Output.Failure()), Output.SystemError());
 
     const int64_t AudioEnd = DataInfo.AudioEnd();
     const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
@@ -346,7 +348,8 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     if (!Output.Commit())
         return SaveFailed(Options.Existing == TExisting::Keep && FileExists(AFileName)
                               ? TSaveFailure::TargetExists
-                              : TSaveFailure::TargetNotReplaced);
+                              : TSaveFailure::TargetNotReplaced,
+                          Output.SystemError());
 
     ByteCount = PrerollBytes + Copied.Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Copied.Ms));

@@ -105,6 +105,9 @@ public:
                         TPieceChain* Chain = nullptr);
     // Why the last SaveSegment returned false; None after it returned true.
     TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
+    // The system's error number (errno) behind it, when a system call
+    // failed (the target could not be created, written or named); else 0.
+    int LastSaveError() const { return FLastSaveError; }
 
     bool PlayRange(int64_t FromMs, int64_t ToMs);
     void StopPlay();
@@ -120,8 +123,9 @@ private:
     TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, const TPieceChain& Chain);
     TChainSource& ChainSource(TPieceChain& Chain, std::unique_ptr<TFileStream>& Source);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
-    bool SaveFailed(TSaveFailure Why);
+    bool SaveFailed(TSaveFailure Why, int Error = 0);
 
     std::unique_ptr<TMediaPlayer> FMediaPlayer;
     TSaveFailure FLastSaveFailure = TSaveFailure::None;
+    int FLastSaveError = 0;
 };

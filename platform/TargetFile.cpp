@@ -109,7 +109,10 @@ TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind 
     FFinalName = ResolvedTarget(FileName);
     FFolder = FolderOf(FFinalName);
     // A file we may not write stays as it is, as if we had opened it for writing.
-    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) return TTargetFailure::NotWritable;
+    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) {
+        FError = errno;
+        return TTargetFailure::NotWritable;
+    }
 
     const mode_t Mode = ModeFor(FFinalName);
     int Handle = -1;
@@ -124,7 +127,10 @@ TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind 
             else if (errno != EEXIST)
                 break;
         }
-        if (Handle < 0) return TTargetFailure::NotCreated;
+        if (Handle < 0) {
+            FError = errno;
+            return TTargetFailure::NotCreated;
+        }
     }
     ::fchmod(Handle, Mode);
     try {
@@ -154,7 +160,11 @@ void TTargetFile::RemoveTemporary() {
 
 bool TTargetFile::Commit() {
     if (!FStream) return false;
-    if (FExisting == TExisting::Keep) return CommitBesideExisting();
+    if (FExisting == TExisting::Keep) {
+        const bool Linked = CommitBesideExisting();
+        if (!Linked) FError = errno;
+        return Linked;
+    }
     const bool Replaces = Exists(FFinalName);
     // A write that fails must fail the save before the file replaces anything;
     // a file that replaces another must be on the disk before it does.
@@ -162,7 +172,9 @@ bool TTargetFile::Commit() {
         FStream->Sync();
     else
         FStream->Flush();
-    return FTemporaryName.empty() ? CommitUnnamed(Replaces) : CommitNamed(Replaces);
+    const bool Committed = FTemporaryName.empty() ? CommitUnnamed(Replaces) : CommitNamed(Replaces);
+    if (!Committed) FError = errno;
+    return Committed;
 }
 
 // A link never replaces a file: whatever took the name since Prepare stays.

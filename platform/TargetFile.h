@@ -55,6 +55,9 @@ public:
     bool Ready() const { return FStream != nullptr; }
     // Why the file is not Ready(); None while it is.
     TTargetFailure Failure() const { return FFailure; }
+    // The system's error number (errno) of the call that made the file not
+    // Ready() or a Commit() fail; 0 when no call failed.
+    int SystemError() const { return FError; }
     // The stream to write; only while Ready(). Its errors name the target.
     TFileStream& Stream() { return *FStream; }
     // The temporary file's name; empty while it has none.
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<TCleanupOnSignal> FCleanup;
     std::unique_ptr<TFileStream> FStream;
     TTargetFailure FFailure = TTargetFailure::None;
+    int FError = 0;
     TExisting FExisting = TExisting::Replace;
 };
 
