@@ -18,6 +18,7 @@
 #include <limits>
 #include <string>
 
+#include "editor/CuttingAids.h"
 #include "editor/EditorCommon.h"
 #include "engine/InfoText.h"
 #include "engine/TagRecord.h"
@@ -59,6 +60,7 @@ void TFrmMP3Editor::OpenMp3File(const QString& FileName) {
     } SpanMarks{this};
 
     Label12->SetCaption(FileName);
+    CuttingAids->FileChosen(FileName);
 
     TrackBarPos->SetPosition(0);
     RzCheckBox1->setChecked(false);
@@ -110,6 +112,7 @@ void TFrmMP3Editor::OpenMp3File(const QString& FileName) {
     ImageFileState1->show();
     ResetMarks(true);
     MarkToTime(1);
+    CuttingAids->FileOpened();
 }
 
 void TFrmMP3Editor::OpenMp3FileLater(const QString& FileName) {
@@ -207,6 +210,7 @@ void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
     }
 
     bool Saved = false;
+    int64_t ByteCount = 0, DurationMs = 0;
     {
         const TBusyPanel Busy(*this, Ms_Waiting);
 
@@ -228,9 +232,14 @@ void TFrmMP3Editor::BtnSaveMp3Click(QObject*) {
             Tag = MakeTagRecordFromUtf8(Texts, SystemAnsiCodePage());
         }
 
-        int64_t ByteCount = 0, DurationMs = 0;
         Saved = Mp3Engine->SaveSegment(static_cast<int32_t>(StartTime), static_cast<int32_t>(EndTime),
                                        FileName.toStdString(), Tag, ByteCount, DurationMs);
     }
-    if (!Saved) ShowMessage(Ms_NotSave, Ms_Error, TMsgIcon::Error);
+    if (Saved) {
+        CuttingAids->Saved(FileName, DurationMs);
+    } else {
+        // The box and its text are as ever; why the system refused goes into its details.
+        FServices.ShowMessage(
+            this, {Ms_NotSave, Ms_Error, TMsgIcon::Error, TMsgButtons::Ok, SaveFailureDetails(*Mp3Engine, FileName)});
+    }
 }

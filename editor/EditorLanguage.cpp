@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/CuttingAids.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleServices.h"
 #include "widgets/FormServices.h"
@@ -145,6 +146,7 @@ void TFrmMP3Editor::SelectLanguage(uint8_t Index) {
 
     LoadMessages(LanguageFile(Index));
     ApplyLanguageFile(LanguageFile(Index));
+    if (CuttingAids) CuttingAids->LanguageApplied();
 }
 
 void TFrmMP3Editor::LoadMessages(const QString& FileName) {

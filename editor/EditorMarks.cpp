@@ -3,7 +3,6 @@
 #include "editor/UnitMP3Editor.h"
 
 #include <QPainter>
-#include <QPolygonF>
 
 #include <initializer_list>
 
@@ -13,19 +12,16 @@
 
 namespace {
 
-// Drawn in place of a marker bitmap that cannot be found, so the
-// markers can still be seen and dragged.
+// Drawn in place of a marker bitmap that cannot be found, so the markers
+// can still be seen and dragged: a flag on a pole, as the bitmaps show them.
 QPixmap FallbackMarker(bool Start, bool Enabled) {
     QPixmap Picture(16, 16);
     Picture.fill(Qt::transparent);
     QPainter Painter(&Picture);
-    Painter.setRenderHint(QPainter::Antialiasing);
     const QColor Colour = !Enabled ? QColor(160, 160, 160) : Start ? StartColour : EndColour;
-    Painter.setPen(Colour.darker(130));
-    Painter.setBrush(Colour);
-    const QPointF Tip = Start ? QPointF(1.5, 15.5) : QPointF(14.5, 15.5);
-    const QPointF Corner = Start ? QPointF(14.5, 1.5) : QPointF(1.5, 1.5);
-    Painter.drawPolygon(QPolygonF({Tip, QPointF(Tip.x(), 1.5), Corner}));
+    const int Pole = Start ? TMarkScale::StartPole : TMarkScale::EndPole;
+    Painter.fillRect(Start ? QRect(1, 1, Pole - 1, 10) : QRect(Pole + 1, 1, 15 - Pole - 1, 10), Colour);
+    Painter.fillRect(QRect(Pole, 1, 1, 15), Colour.darker(130));
     return Picture;
 }
 

@@ -27,11 +27,11 @@ void TFrmMP3Editor::PlayFromEnd() { PlayFrom(EndTime, true); }
 // Playback always runs to the end of the file, past the end mark. A device
 // error leaves PlayRange before any control has been switched, so the window
 // stays idle behind the error report.
-void TFrmMP3Editor::PlayFrom(int64_t From, bool MoveBar) {
+void TFrmMP3Editor::PlayFrom(int64_t From, bool MoveBar, int64_t To) {
     if (From >= Mp3Engine->DataInfo.LengthMs) return;
     bool Playing = false;
     try {
-        Playing = Mp3Engine->PlayRange(From, TrackBarPos->Max());
+        Playing = Mp3Engine->PlayRange(From, To < 0 ? TrackBarPos->Max() : To);
     } catch (const EMediaPlayerError& E) {
         // The player's reason is technical and in English: the box leads with the edition's own words.
         throw EMediaPlayerError((PlayErrorText + QStringLiteral("\r\n")).toStdString() + E.what());

@@ -2,6 +2,7 @@
 // message texts and button faces built in.
 #include "editor/UnitMP3Editor.h"
 
+#include "editor/CuttingAids.h"
 #include "editor/EditorCommon.h"
 
 void TFrmMP3Editor::ApplyChineseTexts() {
@@ -74,4 +75,5 @@ void TFrmMP3Editor::ApplyChineseTexts() {
     BtnAbout->Up = ImageList1[5];
     BtnAbout->Hot = ImageList1[6];
     for (QWidget* Button : {BtnOpenMp3, BtnSaveMp3, BtnAbout}) Button->update();
+    if (CuttingAids) CuttingAids->ApplyChineseTexts();
 }

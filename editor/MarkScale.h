@@ -18,6 +18,12 @@ class TMarkScale {
 public:
     // The markers keep at least this many pixels between their left edges.
     static constexpr int32_t Gap = 7;
+    // The column of its picture on which each marker's pole stands. The start
+    // marker's flag lies left of its pole and the end marker's right of it, so
+    // that with the offset scales below both poles stand for one time at one
+    // place (within half a pixel), and meet when the markers are Gap apart.
+    static constexpr int32_t StartPole = 11;
+    static constexpr int32_t EndPole = StartPole - Gap;
 
     TMarkScale(int32_t ZeroLeft, int32_t FullLeft) : FZeroLeft(ZeroLeft), FFullLeft(FullLeft) {}
 

@@ -16,9 +16,11 @@
 #include <initializer_list>
 #include <utility>
 
+#include "editor/CuttingAids.h"
 #include "editor/EditorCommon.h"
 #include "editor/ProgramFiles.h"
 #include "platform/IniFile.h"
+#include "widgets/WindowMove.h"
 
 QString AppPath;
 QString DataPath;
@@ -38,6 +40,7 @@ TFrmMP3Editor::TFrmMP3Editor(TWindowServices Services, QWidget* Parent)
     CreateControls();
     ConnectHandlers();
     AcceptDroppedFiles();
+    CuttingAids = std::make_unique<TCuttingAids>(*this);
     RunHandler(FServices, [this] { FormCreate(this); });
 }
 
@@ -163,10 +166,7 @@ void TFrmMP3Editor::FormClose(QObject*, TCloseAction&) {
 void TFrmMP3Editor::showEvent(QShowEvent* Event) {
     if (!FPlaced && !Event->spontaneous()) {
         FPlaced = true;
-        if (const QScreen* Screen = screen()) {
-            const QRect Desktop = Screen->availableGeometry();
-            move(Desktop.center() - QPoint(width() / 2, height() / 2));
-        }
+        if (const QScreen* Screen = screen()) move(CentredInside(Screen->availableGeometry(), size()));
     }
     RunHandler(FServices, [this] { WMShowWindow(true); });
     QWidget::showEvent(Event);

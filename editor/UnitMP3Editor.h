@@ -9,6 +9,10 @@
 //   EditorMarks.cpp     time codes, the markers and the position bar
 //   EditorPlayback.cpp  the playback controls
 // The marker arithmetic itself is editor/MarkScale.h, free of the window.
+// The aids for cutting precisely (keys, the shaded selection, the loudness
+// strip, listening to the edges, the note after a save) are a collaborator
+// of their own, editor/CuttingAids.h, which the window only tells of files
+// opened, saves made and texts applied.
 #pragma once
 
 #include <QPixmap>
@@ -30,6 +34,7 @@
 
 class QAbstractButton;
 class QMenu;
+class TCuttingAids;
 class QCloseEvent;
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -162,6 +167,7 @@ public:
     // which is technical and in English. Not one of the thirteen messages: a
     // language file gives it as the key Ms_PlayErr of its Messages section.
     QString PlayErrorText;
+    std::unique_ptr<TCuttingAids> CuttingAids;
 
     // ---- life ----
     void FormCreate(QObject* Sender);
@@ -247,6 +253,8 @@ protected:
     bool eventFilter(QObject* Watched, QEvent* Event) override;
 
 private:
+    friend class TCuttingAids;
+
     // What the window offers, as enabled controls: nothing that needs a
     // file; a file to play, mark and save; a file playing. The markers and
     // their edits follow ResetMarks instead, and stay usable while playing.
@@ -283,7 +291,8 @@ private:
     void MarkMouseMove(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void MarkMouseUp(TMarkDrag& Mark, TMarkDrag& Other, int Which, QWidget* Sender, int X, int Y);
     void SetEditText(TMaskEdit* Edit, const QString& Text);
-    void PlayFrom(int64_t From, bool MoveBar);
+    // Plays From to To, or to the end of the file when To is negative.
+    void PlayFrom(int64_t From, bool MoveBar, int64_t To = -1);
 
     void SetLeft(int Value) { move(Value, y()); }
     void SetTop(int Value) { move(x(), Value); }

@@ -336,15 +336,26 @@ def play_glyph(enabled, stop=False):
 
 
 def marker(n, enabled):
+    """A flag on a pole. The pole stands on the picture's column 11 for the start
+    mark and 4 for the end mark, the flags pointing away from the piece: the
+    window maps both poles onto one scale (editor/MarkScale.h), so that the
+    two poles meet when the marks are as close as they may be."""
     fill, dark = ((START, START_DARK) if n == 1 else (END, END_DARK)) if enabled else (OFF, OFF_DARK)
     light = "#ffffff"
     defs = vgrad("m", (0, light, 0.28), (1, light, 0))
-    p = pin_path(8, 6.6, 6.1, 15.6)
+    pole = 11 if n == 1 else 4
+    if n == 1:
+        flag = "M11 1.5H3.6L1 6.25 3.6 11H11Z"
+        cx = 6.4
+    else:
+        flag = "M5 1.5H12.4L15 6.25 12.4 11H5Z"
+        cx = 9.6
     body = (
         f'<rect width="16" height="16" fill="{MARKER_KEY_HEX}"/>'
-        f'<path d="{p}" fill="{fill}" stroke="{dark}" stroke-width=".9" stroke-linejoin="round"/>'
-        f'<circle cx="8" cy="5.2" r="4.2" fill="url(#m)"/>'
-        + digit(n, 8, 6.6, 7.0, "#ffffff", 1.55)
+        f'<path d="{flag}" fill="{fill}" stroke="{dark}" stroke-width=".9" stroke-linejoin="round"/>'
+        f'<path d="{flag}" fill="url(#m)"/>'
+        f'<rect x="{pole}" y="1" width="1" height="15" fill="{dark}"/>'
+        + digit(n, cx, 6.25, 6.2, "#ffffff", 1.45)
     )
     return svg(16, 16, body, defs)
 

@@ -4,13 +4,16 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QString>
+#include <QWidget>
 
 #include <xcb/xcb.h>
 #include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -41,13 +44,16 @@ xcb_window_t RootOf(xcb_connection_t* Connection, int ScreenNumber) {
     return It.rem > 0 ? It.data->root : xcb_window_t{XCB_WINDOW_NONE};
 }
 
-xcb_atom_t CompositorSelection(xcb_connection_t* Connection) {
-    const std::string Name = "_NET_WM_CM_S" + std::to_string(DefaultScreenNumber());
+xcb_atom_t Atom(xcb_connection_t* Connection, const std::string& Name) {
     TReply<xcb_intern_atom_reply_t> Reply(
         xcb_intern_atom_reply(
             Connection, xcb_intern_atom(Connection, 0, static_cast<uint16_t>(Name.size()), Name.c_str()), nullptr),
         &std::free);
     return Reply ? Reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_atom_t CompositorSelection(xcb_connection_t* Connection) {
+    return Atom(Connection, "_NET_WM_CM_S" + std::to_string(DefaultScreenNumber()));
 }
 
 bool SelectionOwned(xcb_connection_t* Connection, xcb_atom_t Selection) {
@@ -67,6 +73,34 @@ bool DesktopComposites() {
     }
     // These desktops always blend their windows.
     return Platform == QLatin1String("windows") || Platform == QLatin1String("cocoa");
+}
+
+void MarkAsDecoration(QWidget& Window) {
+    if (!OnX11()) return;
+    xcb_connection_t* Connection = X11Connection();
+    if (!Connection) return;
+    const auto Id = static_cast<xcb_window_t>(Window.winId());
+    // Set on the window while it is not shown; the toolkit keeps states it
+    // did not set itself when it shows the window.
+    const xcb_atom_t State = Atom(Connection, "_NET_WM_STATE");
+    std::vector<xcb_atom_t> States;
+    TReply<xcb_get_property_reply_t> Reply(
+        xcb_get_property_reply(Connection, xcb_get_property(Connection, 0, Id, State, XCB_ATOM_ATOM, 0, 64), nullptr),
+        &std::free);
+    if (Reply && Reply->format == 32) {
+        const auto* Held = static_cast<const xcb_atom_t*>(xcb_get_property_value(Reply.get()));
+        States.assign(Held, Held + xcb_get_property_value_length(Reply.get()) / 4);
+    }
+    for (const char* Name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"})
+        if (const xcb_atom_t Wanted = Atom(Connection, Name);
+            std::find(States.begin(), States.end(), Wanted) == States.end())
+            States.push_back(Wanted);
+    xcb_change_property(Connection, XCB_PROP_MODE_REPLACE, Id, State, XCB_ATOM_ATOM, 32,
+                        static_cast<uint32_t>(States.size()), States.data());
+    const uint32_t NoShadow = 0;
+    xcb_change_property(Connection, XCB_PROP_MODE_REPLACE, Id, Atom(Connection, "_COMPTON_SHADOW"), XCB_ATOM_CARDINAL,
+                        32, 1, &NoShadow);
+    xcb_flush(Connection);
 }
 
 TCompositionWatch::TCompositionWatch(QObject* Parent) : QObject(Parent) {

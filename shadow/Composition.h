@@ -9,11 +9,19 @@
 #include <QObject>
 #include <QtGlobal>
 
+class QWidget;
+
 #include <cstdint>
 
 // X11: a compositing manager owns the _NET_WM_CM_S<screen> selection.
 // Wayland, and the offscreen and other windowless platforms: never.
 bool DesktopComposites();
+
+// X11: marks the native window of Window (which must exist and not be shown)
+// as part of another window's looks rather than a window of its own: out of
+// task bars and pagers, and without a compositing manager's own shadow
+// (_COMPTON_SHADOW 0, which compton and picom honour). Elsewhere nothing.
+void MarkAsDecoration(QWidget& Window);
 
 // Tells when a compositing manager starts or stops (X11 only; elsewhere the
 // answer cannot change while the program runs).

@@ -147,6 +147,8 @@ void TFormShadow::WindowPosChanged(bool MayRebuild) {
     if (!Visible) {
         hide();
     } else if (isHidden()) {
+        // Every time: a window manager drops the states of a window it hides.
+        MarkAsDecoration(*this);
         show();
         StackBelowOwner();
     }

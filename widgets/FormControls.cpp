@@ -203,6 +203,13 @@ void TBmpButton::paintEvent(QPaintEvent*) {
         const QRect Area = rect().adjusted(Shift, Margin + Shift, Shift, Shift);
         Painter.drawText(Area, Qt::AlignHCenter | Qt::AlignTop | Qt::TextShowMnemonic, text());
     }
+    // Where the keyboard is: a dotted ring inside the face.
+    if (hasFocus()) {
+        Painter.setRenderHint(QPainter::Antialiasing, false);
+        Painter.setPen(QPen(QColor(255, 255, 255, 220), 1, Qt::DotLine));
+        Painter.setBrush(Qt::NoBrush);
+        Painter.drawRoundedRect(rect().adjusted(1, 1, -2, -2), 4, 4);
+    }
 }
 
 // ---------------------------------------------------------------- TGlyphButton

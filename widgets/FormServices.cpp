@@ -19,9 +19,20 @@ void ApplicationShowException(const TWindowServices& Services, const std::except
     MessageBox(Services, QApplication::activeWindow(), Text, ApplicationTitle(), TMsgIcon::Error);
 }
 
-void SetApplicationTitle(const QString& Title) { QGuiApplication::setApplicationDisplayName(Title); }
+namespace {
+const char* const TitleProperty = "SegmoraApplicationTitle";
+}
 
-QString ApplicationTitle() { return QGuiApplication::applicationDisplayName(); }
+// Not Qt's display name: on X11 Qt appends that to the caption of every
+// window and box, which must read exactly as the program words it.
+void SetApplicationTitle(const QString& Title) {
+    if (QCoreApplication* App = QCoreApplication::instance()) App->setProperty(TitleProperty, Title);
+}
+
+QString ApplicationTitle() {
+    const QCoreApplication* App = QCoreApplication::instance();
+    return App ? App->property(TitleProperty).toString() : QString();
+}
 
 bool SetToolkitLanguage(const QString& Language) {
     // The one translator lives as a child of the application, found by its name.

@@ -7,8 +7,20 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QRect>
+#include <QSize>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
+
+QPoint CentredInside(const QRect& Area, const QSize& Size) {
+    const QPoint Centred = Area.center() - QPoint(Size.width() / 2, Size.height() / 2);
+    // Right and bottom first, so that what does not fit goes off the right and the bottom.
+    const int X = std::max(std::min(Centred.x(), Area.right() + 1 - Size.width()), Area.left());
+    const int Y = std::max(std::min(Centred.y(), Area.bottom() + 1 - Size.height()), Area.top());
+    return QPoint(X, Y);
+}
 
 namespace {
 

@@ -1,12 +1,20 @@
-// The system's move command for a borderless window, started from a mouse
-// press on one of its widgets: the window manager's own move where there is
-// one, otherwise the window follows the mouse until the button is released.
+// Placing and moving a borderless window: where it first shows, and the
+// system's move command, started from a mouse press on one of its widgets:
+// the window manager's own move where there is one, otherwise the window
+// follows the mouse until the button is released.
 #pragma once
 
 #include <Qt>
 
 class QPoint;
+class QRect;
+class QSize;
 class QWidget;
+
+// The top left corner of a window of Size centred in Area, moved right and
+// down as far as it takes to keep its top left inside Area: a window larger
+// than the screen keeps its title band and buttons on it.
+QPoint CentredInside(const QRect& Area, const QSize& Size);
 
 // Starts moving Window from a press of Button at Press (in Handle's
 // coordinates) on Handle, which holds the mouse until the release. True when

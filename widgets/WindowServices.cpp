@@ -37,6 +37,7 @@ TMsgAnswer ShowMessageBox(QWidget* Owner, const TMessage& Message) {
     QMessageBox Box(BoxIcon(Message.Icon), Message.Caption, Shown,
                     Question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, Owner);
     Box.setTextFormat(Qt::PlainText);
+    if (!Message.Details.isEmpty()) Box.setDetailedText(Message.Details);
     if (Question) {
         Box.setDefaultButton(QMessageBox::No);
         Box.setEscapeButton(QMessageBox::No);

@@ -26,11 +26,13 @@ enum class TMsgButtons { Ok, YesNo };
 enum class TMsgAnswer { Ok, Yes, No };
 
 // One message box as a window asks for it. Text may hold CR LF line breaks.
+// Details, when there are any, are offered behind a button of the box.
 struct TMessage {
     QString Text;
     QString Caption;
     TMsgIcon Icon = TMsgIcon::None;
     TMsgButtons Buttons = TMsgButtons::Ok;
+    QString Details{};
 };
 
 // Performs one HTTP request, on whatever thread calls it: the body of a 2xx

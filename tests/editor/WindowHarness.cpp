@@ -66,7 +66,7 @@ TWindowServices TWindowHarness::Services() {
     TWindowServices S;
     S.MakeMediaPlayer = [this] { return MakePlayer(); };
     S.ShowMessage = [this](QWidget*, const TMessage& Message) {
-        Boxes.push_back({Message.Text, Message.Caption, Message.Icon, Message.Buttons});
+        Boxes.push_back({Message.Text, Message.Caption, Message.Icon, Message.Buttons, Message.Details});
         return Message.Buttons == TMsgButtons::YesNo ? Answer : TMsgAnswer::Ok;
     };
     S.ExecuteDialog = [this](QWidget*, TFileDialog& Dialog) {

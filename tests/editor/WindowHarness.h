@@ -32,6 +32,7 @@ struct TBox {
     QString Text, Caption;
     TMsgIcon Icon;
     TMsgButtons Buttons;
+    QString Details{};
 };
 
 class TWindowHarness {

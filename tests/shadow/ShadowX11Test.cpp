@@ -156,6 +156,19 @@ private slots:
         QCOMPARE(Below->Presses, 1);
     }
 
+    void theHaloIsNoWindowOfItsOwnForTaskBarsOrCompositors() {
+        QVERIFY(Shadow->isVisible());
+        const QStringList States = PropertyOnServer(Shadow->winId(), "_NET_WM_STATE");
+        QVERIFY2(States.contains("_NET_WM_STATE_SKIP_TASKBAR") && States.contains("_NET_WM_STATE_SKIP_PAGER"),
+                 qPrintable(States.join(' ')));
+        QCOMPARE(PropertyOnServer(Shadow->winId(), "_COMPTON_SHADOW"), QStringList{"0"});
+        // Shown again, it is marked again, once.
+        Shadow->SetShown(false);
+        Shadow->SetShown(true);
+        QTRY_VERIFY(Shadow->isVisible());
+        QCOMPARE(PropertyOnServer(Shadow->winId(), "_NET_WM_STATE").count("_NET_WM_STATE_SKIP_PAGER"), 1);
+    }
+
     void noBlackFrameOnceTheCompositorStops() {
         QVERIFY2(Compositor.Stop(), qPrintable(Compositor.Error()));
         QTRY_VERIFY(!Shadow->isVisible());

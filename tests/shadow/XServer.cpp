@@ -130,3 +130,31 @@ bool MappedOnServer(uint32_t Window) {
         xcb_get_window_attributes_reply(C, xcb_get_window_attributes(C, Window), nullptr), &std::free);
     return Reply && Reply->map_state == XCB_MAP_STATE_VIEWABLE;
 }
+
+QStringList PropertyOnServer(uint32_t Window, const char* Property) {
+    QStringList Values;
+    xcb_connection_t* C = Connection();
+    if (!C) return Values;
+    auto Intern = [C](const char* Name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> Reply(
+            xcb_intern_atom_reply(C, xcb_intern_atom(C, 0, uint16_t(std::strlen(Name)), Name), nullptr), &std::free);
+        return Reply ? Reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> Reply(
+        xcb_get_property_reply(C, xcb_get_property(C, 0, Window, Intern(Property), XCB_ATOM_ANY, 0, 64), nullptr),
+        &std::free);
+    if (!Reply || Reply->format != 32) return Values;
+    const auto* Data = static_cast<const uint32_t*>(xcb_get_property_value(Reply.get()));
+    for (int I = 0; I < xcb_get_property_value_length(Reply.get()) / 4; ++I) {
+        if (Reply->type != XCB_ATOM_ATOM) {
+            Values << QString::number(Data[I]);
+            continue;
+        }
+        std::unique_ptr<xcb_get_atom_name_reply_t, decltype(&std::free)> Name(
+            xcb_get_atom_name_reply(C, xcb_get_atom_name(C, Data[I]), nullptr), &std::free);
+        if (Name)
+            Values << QString::fromLatin1(xcb_get_atom_name_name(Name.get()),
+                                          xcb_get_atom_name_name_length(Name.get()));
+    }
+    return Values;
+}

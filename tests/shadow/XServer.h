@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -49,3 +50,7 @@ bool FakeClick(int X, int Y);
 
 // The X window of a widget is mapped and viewable.
 bool MappedOnServer(uint32_t Window);
+
+// The 32-bit values of a property of a window on the server (atoms by their
+// names, numbers as decimal text); empty when it has none.
+QStringList PropertyOnServer(uint32_t Window, const char* Property);
