@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,13 +40,33 @@ struct TIniText {
     std::string LineEnd = "\n";
 };
 
+// The bytes of FileName when it is a regular file. Anything else (a FIFO
+// that would hold the caller until some writer came, a device, a folder)
+// reads as no file at all, and so does one that cannot be read.
+std::string ReadRegularFile(const std::string& FileName) {
+    const int Handle = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (Handle < 0) return {};
+    std::string All;
+    struct stat St {};
+    if (::fstat(Handle, &St) == 0 && S_ISREG(St.st_mode)) {
+        char Buffer[16384];
+        for (;;) {
+            const ssize_t Got = ::read(Handle, Buffer, sizeof Buffer);
+            if (Got > 0) {
+                All.append(Buffer, static_cast<size_t>(Got));
+            } else if (Got == 0 || errno != EINTR) {
+                if (Got < 0) All.clear();
+                break;
+            }
+        }
+    }
+    ::close(Handle);
+    return All;
+}
+
 TIniText Load(const std::string& FileName) {
     TIniText Text;
-    std::ifstream In(FileName, std::ios::binary);
-    if (!In) return Text;
-    std::stringstream Buffer;
-    Buffer << In.rdbuf();
-    std::string All = Buffer.str();
+    std::string All = ReadRegularFile(FileName);
     if (All.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         Text.Bom = All.substr(0, 3);
         All.erase(0, 3);
@@ -98,6 +119,32 @@ bool FindSection(const std::vector<std::string>& Lines, const std::string& Secti
         return true;
     }
     return false;
+}
+
+// Writes All as the whole of FileName, made when missing. A name that is
+// not a regular file is refused before anything is written: opening a FIFO
+// for writing would wait for a reader for ever.
+void WriteRegularFile(const std::string& FileName, const std::string& All) {
+    const std::string NotRegular = "Cannot create file \"" + FileName + "\". It is not a regular file.";
+    struct stat Existing {};
+    if (::stat(FileName.c_str(), &Existing) == 0 && !S_ISREG(Existing.st_mode)) throw std::runtime_error(NotRegular);
+    const int Handle = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (Handle < 0) throw std::runtime_error("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+    struct stat St {};
+    if (::fstat(Handle, &St) != 0 || !S_ISREG(St.st_mode)) {
+        ::close(Handle);
+        throw std::runtime_error(NotRegular);
+    }
+    bool Written = ::ftruncate(Handle, 0) == 0;
+    for (size_t Done = 0; Written && Done < All.size();) {
+        const ssize_t N = ::write(Handle, All.data() + Done, All.size() - Done);
+        if (N > 0)
+            Done += static_cast<size_t>(N);
+        else if (N == 0 || errno != EINTR)
+            Written = false;
+    }
+    if (::close(Handle) != 0) Written = false;
+    if (!Written) throw std::runtime_error("Error writing file \"" + FileName + "\".");
 }
 
 struct TEntry {
@@ -217,12 +264,9 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
         Lines.push_back(NewLine);
     }
 
-    std::ofstream Out(FFileName, std::ios::binary | std::ios::trunc);
-    if (!Out) throw std::runtime_error("Cannot create file \"" + FFileName + "\". " + std::strerror(errno));
-    Out << Text.Bom;
-    for (const std::string& Line : Lines) Out << Line << Text.LineEnd;
-    Out.flush();
-    if (!Out) throw std::runtime_error("Error writing file \"" + FFileName + "\".");
+    std::string All = Text.Bom;
+    for (const std::string& Line : Lines) All += Line + Text.LineEnd;
+    WriteRegularFile(FFileName, All);
 }
 
 void TIniFile::WriteInteger(const std::string& Section, const std::string& Ident, int32_t Value) {

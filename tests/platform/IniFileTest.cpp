@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -101,6 +102,21 @@ TEST_F(IniFileTest, WritingKeepsEveryOtherSectionKeyAndLine) {
 TEST_F(IniFileTest, WritingWhereNoFileCanBeCreatedRaises) {
     TIniFile Ini((Dir / "no-such-folder" / "Segmora.ini").string());
     EXPECT_THROW(Ini.WriteInteger("LANGUAGE", "Default", 1), std::runtime_error);
+}
+
+// A FIFO would hold a reader until some writer came, and a writer until
+// some reader came: anything but a regular file reads as no file and is
+// refused for writing, at once, and stays what it was.
+TEST_F(IniFileTest, NamesThatAreNoRegularFileReadAsMissingAndAreNotWritten) {
+    const std::string Fifo = (Dir / "fifo.ini").string();
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    for (const std::string& Name : {Fifo, Dir.string(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        TIniFile Ini(Name);
+        EXPECT_EQ(Ini.ReadInteger("LANGUAGE", "Default", 7), 7) << Name;
+        EXPECT_TRUE(Ini.ReadSectionValues("FrmMP3Editor").empty()) << Name;
+        EXPECT_THROW(Ini.WriteInteger("LANGUAGE", "Default", 1), std::runtime_error) << Name;
+    }
+    EXPECT_TRUE(fs::is_fifo(Fifo));
 }
 
 TEST_F(IniFileTest, SectionsAreReadWholeInFileOrder) {
