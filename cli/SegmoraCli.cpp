@@ -2,7 +2,9 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -25,6 +27,18 @@ int WithOutputChecked(int ExitCode) {
               << (Error ? std::strerror(Error) : "") << "\n";
     return SegmoraCli::ExitError;
 }
+
+// A number of dB that compares with levels: "nan", "inf" and numbers beyond
+// a double's range pass a range check and silence every comparison.
+const CLI::Validator FiniteNumber(
+    [](std::string& Text) {
+        char* End = nullptr;
+        const double Value = std::strtod(Text.c_str(), &End);
+        if (End == Text.c_str() || *End != '\0' || !std::isfinite(Value))
+            return "\"" + Text + "\" is not a finite number";
+        return std::string();
+    },
+    "NUMBER");
 
 }  // namespace
 
@@ -94,9 +108,11 @@ int main(int argc, char** argv) {
     SplitCmd->add_flag("--dry-run", Split.DryRun, "List the pieces (start, end, name) without writing");
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
     SplitCmd->add_flag("--overwrite", Split.Overwrite, "Replace files that exist already (kept otherwise)");
-    SplitCmd->add_option("--threshold", Split.ThresholdDb,
-                         "Silence: the RMS level below which a frame is quiet, in dB "
-                         "(default -48)");
+    SplitCmd
+        ->add_option("--threshold", Split.ThresholdDb,
+                     "Silence: the RMS level below which a frame is quiet, in dB "
+                     "(default -48)")
+        ->check(FiniteNumber);
     SplitCmd->add_option("--min-silence", MinSilence, "Silence: the shortest TIME that counts (default 2000)");
     SplitCmd->add_option("--min-piece", MinPiece, "Silence: pieces shorter than this TIME are left out (default 5000)");
 

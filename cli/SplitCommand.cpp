@@ -25,6 +25,7 @@ using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 constexpr const char* SplitTimeLimit = "the longest time a split can take";
+constexpr const char* ReplacesSource = "it would replace the file it is cut from";
 
 struct TPieceResult {
     bool Done = false;    // measured or saved
@@ -113,9 +114,41 @@ bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std
     return true;
 }
 
+// Why Folder can be neither found nor made: it, or the nearest folder above
+// it that exists, is no folder, or its path cannot be followed (a loop of
+// links, a name longer than the system allows, no right to look). None when
+// it is a folder or can be made.
+std::error_code FolderProblem(const fs::path& Folder) {
+    for (fs::path P = Folder; !P.empty(); P = P.parent_path()) {
+        std::error_code Ec;
+        const fs::file_status Status = fs::status(P, Ec);
+        if (fs::exists(Status))
+            return fs::is_directory(Status) ? std::error_code() : std::make_error_code(std::errc::not_a_directory);
+        if (Ec && Ec != std::errc::no_such_file_or_directory) return Ec;
+        if (P == P.parent_path()) break;
+    }
+    return {};
+}
+
+// What the real run would refuse of a piece's target: an entry of its name
+// that is kept without --overwrite, or that no save replaces.
+std::string ForetoldRefusal(const TSplitOptions& O, const TSplitPiece& P) {
+    if (SameTarget(O.Source, P.FileName)) return ReplacesSource;
+    std::error_code Ec;
+    const fs::file_status Entry = fs::symlink_status(P.FileName, Ec);
+    if (!fs::exists(Entry)) return {};
+    if (!O.Overwrite) return SplitFailureText(TSaveFailure::TargetExists, P.FileName);
+    if (fs::is_directory(Entry)) return SplitFailureText(TSaveFailure::TargetIsFolder, P.FileName);
+    if (!fs::is_regular_file(Entry) && !fs::is_symlink(Entry))
+        return SplitFailureText(TSaveFailure::TargetNotRegular, P.FileName);
+    return {};
+}
+
 TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece& P, TPieceChain& Chain, int CodePage) {
     TPieceResult R;
-    const auto Start = static_cast<int32_t>(P.StartMs);
+    // A sheet may name times beyond what a cut takes: such a piece starts
+    // where no audio is left, as its end is clamped to the end of the audio.
+    const auto Start = static_cast<int32_t>(std::min<int64_t>(P.StartMs, INT32_MAX));
     const auto End = static_cast<int32_t>(std::min<int64_t>(P.EndMs, INT32_MAX));
     try {
         if (O.DryRun) {
@@ -123,15 +156,17 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
             if (R.Result && R.ByteCount == 0) R.Reason = SplitFailureText(TSaveFailure::NothingToSave, P.FileName);
+            if (R.Reason.empty()) R.Reason = ForetoldRefusal(O, P);
+            if (!R.Reason.empty()) R.Result = false;
             return R;
         }
         if (SameTarget(O.Source, P.FileName)) {
-            R.Reason = "it would replace the file it is cut from";
+            R.Reason = ReplacesSource;
             return R;
         }
         TSaveOptions Save;
         Save.Chain = &Chain;
-        Save.Existing = O.Overwrite ? TExisting::Replace : TExisting::Keep;
+        Save.Existing = O.Overwrite ? TExisting::ReplaceName : TExisting::Keep;
         const TId3v1Tag Tag = O.Tag ? PieceTag(P, Engine.DataInfo, CodePage) : TId3v1Tag{};
         R.Result = Engine.SaveSegment(Start, End, P.FileName, Tag, R.ByteCount, R.DurationMs, Save);
         R.Done = R.Result;
@@ -191,10 +226,14 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
     const std::string Folder = O.OutputDir.empty() ? fs::path(O.Source).parent_path().string() : O.OutputDir;
     const std::string Pattern = O.NamePattern.empty() ? DefaultNamePattern(!O.Cue.empty()) : O.NamePattern;
     NamePieces(Pieces, Pattern, fs::path(O.Source).stem().string(), Folder);
-    if (!O.DryRun && !Folder.empty()) {
-        std::error_code Ec;
-        fs::create_directories(Folder, Ec);
-        if (Ec && !fs::is_directory(Folder)) {
+    if (!Folder.empty()) {
+        // A dry run foretells what the real run would say of the folder.
+        std::error_code Ec = FolderProblem(Folder);
+        if (!Ec && !O.DryRun && !fs::create_directories(Folder, Ec) && Ec) {
+            std::error_code Made;
+            if (fs::is_directory(Folder, Made)) Ec.clear();
+        }
+        if (Ec) {
             Err << "segmora-cli: cannot make the folder \"" << Folder << "\": " << Ec.message() << "\n";
             return ExitError;
         }

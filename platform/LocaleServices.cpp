@@ -114,6 +114,10 @@ std::string AnsiToUtf8(const std::string& Bytes, int CodePage) {
     return Convert(Bytes, CodePageName(CodePage), "UTF-8", "\xEF\xBF\xBD", 1);
 }
 
+std::string Utf16ToUtf8(const std::string& Bytes, bool BigEndian) {
+    return Convert(Bytes, BigEndian ? "UTF-16BE" : "UTF-16LE", "UTF-8", "\xEF\xBF\xBD", 2);
+}
+
 std::string Utf8ToAnsi(const std::string& Text, int CodePage) {
     std::string Out;
     // Convert character by character so that one the code page lacks becomes
