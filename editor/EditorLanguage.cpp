@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "editor/EditorCommon.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleServices.h"
 #include "widgets/FormServices.h"
+#include "widgets/UsableBounds.h"
 
 namespace {
 
@@ -58,6 +60,20 @@ QObject* FindComponent(QObject* Owner, const QString& Name) {
     for (QObject* Child : Owner->findChildren<QObject*>())
         if (Child->objectName().compare(Name, Qt::CaseInsensitive) == 0) return Child;
     return nullptr;
+}
+
+// What a language file may not take from the window: its design size at
+// least, its skin's design area, its close and minimise buttons.
+TUsableBounds::TRules UsableBounds(TFrmMP3Editor& W) {
+    const auto Button = [](QWidget* Control) {
+        return TUsableBounds::TButton{Control, DesignPlaceOf(qPrintable(Control->objectName())).size()};
+    };
+    TUsableBounds::TRules Rules;
+    Rules.MinWindow = DesignPlaceOf("FS").size();
+    Rules.Skin = W.FS;
+    Rules.SkinArea = DesignPlaceOf("FS");
+    Rules.Buttons = {Button(W.RzBmpButton1), Button(W.RzBmpButton2)};
+    return Rules;
 }
 
 }  // namespace
@@ -168,6 +184,7 @@ void TFrmMP3Editor::LoadMessages(const QString& FileName) {
 
 void TFrmMP3Editor::ApplyLanguageFile(const QString& FileName) {
     const TIniFile File(FileName.toStdString());
+    TUsableBounds Bounds(*this, UsableBounds(*this));
     QStringList Parts;
     try {
         for (const std::string& Line : File.ReadSectionValues(objectName().toStdString())) {
@@ -185,6 +202,7 @@ void TFrmMP3Editor::ApplyLanguageFile(const QString& FileName) {
     } catch (const std::exception&) {
         // A line that cannot be applied ends the pass; what came before it stays.
     }
+    Bounds.Settle();
 }
 
 // ------------------------------------------------------------------ the language menu

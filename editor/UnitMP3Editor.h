@@ -285,8 +285,8 @@ private:
     void SetEditText(TMaskEdit* Edit, const QString& Text);
     void PlayFrom(int64_t From, bool MoveBar);
 
-    void SetLeft(int Value) { move(Value, y()); }
-    void SetTop(int Value) { move(x(), Value); }
+    void SetLeft(int Value) { move(BoundedCoordinate(Value), y()); }
+    void SetTop(int Value) { move(x(), BoundedCoordinate(Value)); }
 
     TWindowServices FServices;
     QString FSettingsFile;
