@@ -32,12 +32,15 @@ bool SameName(const std::string& A, const std::string& B) {
     return true;
 }
 
-// The file as lines without their line ends. A missing or unreadable file
-// reads as no lines at all.
+// The file as lines without their line ends, and each line's own end, so
+// that a write gives back every line it does not change byte for byte (a
+// line of a file that mixes line ends included). A missing or unreadable
+// file reads as no lines at all.
 struct TIniText {
     std::vector<std::string> Lines;
+    std::vector<std::string> Ends;
     std::string Bom;
-    std::string LineEnd = "\n";
+    std::string LineEnd = "\n";  // the first line's, for lines a write adds
 };
 
 // The bytes of FileName when it is a regular file. Anything else (a FIFO
@@ -78,8 +81,11 @@ TIniText Load(const std::string& FileName) {
         size_t End = All.find('\n', Start);
         if (End == std::string::npos) End = All.size();
         std::string Line = All.substr(Start, End - Start);
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+        const bool Cr = !Line.empty() && Line.back() == '\r';
+        if (Cr) Line.pop_back();
         Text.Lines.push_back(std::move(Line));
+        // The last line's end, when it has one, is the file's own.
+        Text.Ends.push_back(End == All.size() ? "" : Cr ? "\r\n" : "\n");
         Start = End + 1;
     }
     return Text;
@@ -258,14 +264,17 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
             size_t At = Last;
             while (At > First && Trim(Lines[At - 1]).empty()) --At;
             Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(At), NewLine);
+            Text.Ends.insert(Text.Ends.begin() + static_cast<std::ptrdiff_t>(At), Text.LineEnd);
         }
     } else {
         Lines.push_back("[" + Section + "]");
         Lines.push_back(NewLine);
+        Text.Ends.resize(Lines.size(), Text.LineEnd);
     }
 
     std::string All = Text.Bom;
-    for (const std::string& Line : Lines) All += Line + Text.LineEnd;
+    // The last line gets a line end too, when it had none.
+    for (size_t I = 0; I < Lines.size(); ++I) All += Lines[I] + (Text.Ends[I].empty() ? Text.LineEnd : Text.Ends[I]);
     WriteRegularFile(FFileName, All);
 }
 
