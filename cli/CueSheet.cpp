@@ -134,6 +134,13 @@ std::string Stem(const std::string& Name) {
 }  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
+#define SEGMORA_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SEGMORA_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(SEGMORA_ADDRESS_SANITIZER)
 // libcue does not free what it built of a sheet it cannot parse; nothing of
 // ours can, so the leak checker is told to look past it.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libcue.so\n"; }
