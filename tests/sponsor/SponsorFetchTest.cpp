@@ -232,11 +232,7 @@ private slots:
         std::string Body = Reply.toStdString();
         for (size_t At = Body.find('@'); At != std::string::npos; At = Body.find('@', At + Origin.size()))
             Body.replace(At, 1, Origin);
-        // A long reply comes without a length, as from a service that keeps sending.
-        if (Body.size() > 1024)
-            Server.Answer("/zz/zzinfo.asp", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Body);
-        else
-            Server.Answer("/zz/zzinfo.asp", HttpAnswer(200, Body));
+        Server.Answer("/zz/zzinfo.asp", HttpAnswer(200, Body));
         Server.Answer("/pic.jpg", HttpAnswer(200, Jpeg));
         Server.Answer("/a-b-c.jpg", HttpAnswer(200, Jpeg));
         Server.Answer("/pic.png", HttpAnswer(200, Png()));
