@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "cli/CliCommands.h"
 #include "platform/TemporaryCleanup.h"
@@ -24,7 +25,7 @@ int WithOutputChecked(int ExitCode) {
     if (!Failed) return ExitCode;
     const int Error = errno;
     std::cerr << "segmora-cli: cannot write to the standard output" << (Error ? ": " : "")
-              << (Error ? std::strerror(Error) : "") << "\n";
+              << (Error ? std::generic_category().message(Error) : "") << "\n";
     return SegmoraCli::ExitError;
 }
 
@@ -44,7 +45,8 @@ const CLI::Validator FiniteNumber(
 
 using namespace SegmoraCli;
 
-int main(int argc, char** argv) {
+// An error no command caught (out of memory) is reported, not an abort.
+int main(int argc, char** argv) try {
     IgnoreWriteSignals();
     CLI::App App{"Segmora: cut a piece out of an MP3 file without re-encoding.\n"
                  "TIME is plain milliseconds (\"1500\") or a time code (\"000:00:01.500\")."};
@@ -142,4 +144,10 @@ int main(int argc, char** argv) {
         return WithOutputChecked(RunSplit(Split, std::cout, std::cerr));
     }
     return ExitUsage;
+} catch (const std::exception& E) {
+    std::cerr << "segmora-cli: " << E.what() << "\n";
+    return ExitError;
+} catch (...) {
+    std::cerr << "segmora-cli: an unknown error\n";
+    return ExitError;
 }

@@ -24,7 +24,6 @@ namespace {
 using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
-constexpr const char* SplitTimeLimit = "the longest time a split can take";
 constexpr const char* ReplacesSource = "it would replace the file it is cut from";
 
 struct TPieceResult {

@@ -47,7 +47,7 @@ QString LanguageFile(uint8_t Index) {
 // system's ANSI code page, which is what older files were written in.
 QString IniText(const std::string& Bytes) {
     QStringDecoder Utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString Text = Utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+    QString Text = Utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
     if (!Utf8.hasError()) return Text;
     return QString::fromStdString(AnsiToUtf8(Bytes, SystemAnsiCodePage()));
 }

@@ -44,7 +44,7 @@ TLameTag ReadLameTag(const uint8_t* Frame, int At) {
     T.MusicLength = Be32(P + LameMusicLengthAt);
     T.MusicCrc = Be16(P + LameMusicCrcAt);
     T.TagCrc = Be16(P + LameTagCrcAt);
-    T.TagCrcMatches = Crc16(Frame, size_t(At + LameTagCrcAt)) == T.TagCrc;
+    T.TagCrcMatches = Crc16(Frame, size_t(At) + LameTagCrcAt) == T.TagCrc;
     return T;
 }
 

@@ -7,6 +7,7 @@
 #include <limits>
 #include <stdexcept>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -135,7 +136,8 @@ void WriteRegularFile(const std::string& FileName, const std::string& All) {
     struct stat Existing {};
     if (::stat(FileName.c_str(), &Existing) == 0 && !S_ISREG(Existing.st_mode)) throw std::runtime_error(NotRegular);
     const int Handle = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (Handle < 0) throw std::runtime_error("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+    if (Handle < 0)
+        throw std::runtime_error("Cannot create file \"" + FileName + "\". " + std::generic_category().message(errno));
     struct stat St {};
     if (::fstat(Handle, &St) != 0 || !S_ISREG(St.st_mode)) {
         ::close(Handle);
