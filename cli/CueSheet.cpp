@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include "platform/LocaleServices.h"
 
@@ -133,6 +134,13 @@ std::string Stem(const std::string& Name) {
 }  // namespace
 
 #if defined(__SANITIZE_ADDRESS__)
+#define SEGMORA_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SEGMORA_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(SEGMORA_ADDRESS_SANITIZER)
 // libcue does not free what it built of a sheet it cannot parse; nothing of
 // ours can, so the leak checker is told to look past it.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libcue.so\n"; }
@@ -141,13 +149,37 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libcue.so\n"
 int64_t CueFramesToMs(int64_t Frames) { return (Frames * 1000 * 2 + CueFramesPerSecond) / (2 * CueFramesPerSecond); }
 
 std::string CueTextAsUtf8(const std::string& Bytes, int CodePage) {
-    static const std::string Bom = "\xEF\xBB\xBF";
-    if (Bytes.compare(0, Bom.size(), Bom) == 0) return Bytes.substr(Bom.size());
-    return IsValidUtf8(Bytes) ? Bytes : AnsiToUtf8(Bytes, CodePage);
+    const auto Starts = [&Bytes](std::string_view Mark) { return Bytes.compare(0, Mark.size(), Mark) == 0; };
+    std::string Text;
+    if (Starts("\xEF\xBB\xBF"))
+        Text = Bytes.substr(3);
+    else if (Starts("\xFF\xFE"))
+        Text = Utf16ToUtf8(Bytes.substr(2), false);
+    else if (Starts("\xFE\xFF"))
+        Text = Utf16ToUtf8(Bytes.substr(2), true);
+    else
+        Text = IsValidUtf8(Bytes) ? Bytes : AnsiToUtf8(Bytes, CodePage);
+    // Sheets written on old Macs end their lines with CR alone, which libcue
+    // takes for no line end at all.
+    std::string Lines;
+    Lines.reserve(Text.size());
+    for (size_t I = 0; I < Text.size(); ++I) {
+        if (Text[I] != '\r') {
+            Lines += Text[I];
+        } else if (I + 1 >= Text.size() || Text[I + 1] != '\n') {
+            Lines += '\n';
+        }
+    }
+    return Lines;
 }
 
 TCueSheet ReadCueSheet(const std::string& FileName, const std::string& Source, int CodePage) {
-    const std::string Sheet = CueTextAsUtf8(ReadSheetBytes(FileName), CodePage);
+    return ParseCueSheet(ReadSheetBytes(FileName), FileName, Source, CodePage);
+}
+
+TCueSheet ParseCueSheet(const std::string& Bytes, const std::string& FileName, const std::string& Source,
+                        int CodePage) {
+    const std::string Sheet = CueTextAsUtf8(Bytes, CodePage);
     TCdPtr Cd;
     std::string Complaint;
     {

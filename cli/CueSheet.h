@@ -1,7 +1,7 @@
 // A CUE sheet's tracks, for splitting the file it describes. The sheet is
 // read by libcue; here it is decoded (UTF-8 with or without a byte order
-// mark, or the system's ANSI code page), checked, and reduced to the tracks
-// of one audio file.
+// mark, UTF-16 with one, or the system's ANSI code page), checked, and
+// reduced to the tracks of one audio file.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,10 @@ struct TCueSheet {
 // nearest (1/75 s is 13 1/3 ms): integer arithmetic, no drift.
 int64_t CueFramesToMs(int64_t Frames);
 
-// The sheet's text as UTF-8: without a byte order mark; as it is when it is
-// valid UTF-8, else read in CodePage.
+// The sheet's text as UTF-8 with line feeds for line ends, as libcue reads
+// it: UTF-8 or UTF-16 by a byte order mark, which is dropped; without one,
+// as it is when it is valid UTF-8, else read in CodePage. Line ends of any
+// system (CR LF, LF, CR alone) become line feeds.
 std::string CueTextAsUtf8(const std::string& Bytes, int CodePage);
 
 // Reads the sheet at FileName. A sheet of several audio files gives the tracks
@@ -44,3 +46,5 @@ std::string CueTextAsUtf8(const std::string& Bytes, int CodePage);
 // that cannot be read or parsed, holds no track, or whose tracks do not start
 // one after another.
 TCueSheet ReadCueSheet(const std::string& FileName, const std::string& Source, int CodePage);
+// The same for the sheet's bytes, read from FileName.
+TCueSheet ParseCueSheet(const std::string& Bytes, const std::string& FileName, const std::string& Source, int CodePage);

@@ -2,10 +2,13 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <system_error>
 
 #include "cli/CliCommands.h"
 #include "cli/CliReport.h"
@@ -25,7 +28,7 @@ int WithOutputChecked(int ExitCode) {
     if (!Failed) return ExitCode;
     const int Error = errno;
     Complain(std::cerr, std::string("cannot write to the standard output") + (Error ? ": " : "") +
-                            (Error ? std::strerror(Error) : ""));
+                            (Error ? std::generic_category().message(Error) : ""));
     return ExitError;
 }
 
@@ -59,9 +62,22 @@ void AddTagOptions(CLI::App& Cut, TCutOptions& O) {
     Cut.add_option("--genre", F.Genre, "Genre number 0..255 or name")->type_name("N|NAME");
 }
 
+// A number of dB that compares with levels: "nan", "inf" and numbers beyond
+// a double's range pass a range check and silence every comparison.
+const CLI::Validator FiniteNumber(
+    [](std::string& Text) {
+        char* End = nullptr;
+        const double Value = std::strtod(Text.c_str(), &End);
+        if (End == Text.c_str() || *End != '\0' || !std::isfinite(Value))
+            return "\"" + Text + "\" is not a finite number";
+        return std::string();
+    },
+    "NUMBER");
+
 }  // namespace
 
-int main(int argc, char** argv) {
+// An error no command caught (out of memory) is reported, not an abort.
+int main(int argc, char** argv) try {
     IgnoreWriteSignals();
     CLI::App App{std::string("Segmora: cut a piece out of an MP3 file without re-encoding.\n") + TimeForms};
     App.name("segmora-cli");
@@ -127,7 +143,8 @@ int main(int argc, char** argv) {
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
     SplitCmd->add_flag("-y,--overwrite", Split.Overwrite, "Replace files that exist (kept otherwise)");
     SplitCmd->add_option("--threshold", Split.ThresholdDb, "Silence: quiet below this RMS level (default -48)")
-        ->type_name("DB");
+        ->type_name("DB")
+        ->check(FiniteNumber);
     SplitCmd->add_option("--min-silence", MinSilence, "Silence: the shortest that counts (default 2s)")
         ->type_name("TIME");
     SplitCmd->add_option("--min-piece", MinPiece, "Silence: shorter pieces are left out (default 5s)")
@@ -162,4 +179,10 @@ int main(int argc, char** argv) {
         return WithOutputChecked(RunSplit(Split, std::cout, std::cerr));
     }
     return ExitUsage;
+} catch (const std::exception& E) {
+    Complain(std::cerr, E.what());
+    return ExitError;
+} catch (...) {
+    Complain(std::cerr, "an unknown error");
+    return ExitError;
 }

@@ -24,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* SplitTimeLimit = "the longest time a split can take";
-
 struct TPieceResult {
     bool Done = false;    // measured or saved
     int64_t StartMs = 0;  // where its first frame begins, on the time scale of cut
@@ -129,6 +127,36 @@ bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std
     return true;
 }
 
+// Why Folder can be neither found nor made: it, or the nearest folder above
+// it that exists, is no folder, or its path cannot be followed (a loop of
+// links, a name longer than the system allows, no right to look). None when
+// it is a folder or can be made.
+std::error_code FolderProblem(const fs::path& Folder) {
+    for (fs::path P = Folder; !P.empty(); P = P.parent_path()) {
+        std::error_code Ec;
+        const fs::file_status Status = fs::status(P, Ec);
+        if (fs::exists(Status))
+            return fs::is_directory(Status) ? std::error_code() : std::make_error_code(std::errc::not_a_directory);
+        if (Ec && Ec != std::errc::no_such_file_or_directory) return Ec;
+        if (P == P.parent_path()) break;
+    }
+    return {};
+}
+
+// What the real run would refuse of a piece's target: an entry of its name
+// that is kept without --overwrite, or that no save replaces.
+std::optional<TFailure> ForetoldRefusal(const TSplitOptions& O, const TSplitPiece& P) {
+    const auto Refused = [&](TSaveFailure Why) { return SaveFailureOf(Why, 0, O.Source, P.FileName); };
+    if (SameTarget(O.Source, P.FileName)) return Refused(TSaveFailure::TargetIsSource);
+    std::error_code Ec;
+    const fs::file_status Entry = fs::symlink_status(P.FileName, Ec);
+    if (!fs::exists(Entry)) return std::nullopt;
+    if (!O.Overwrite) return Refused(TSaveFailure::TargetExists);
+    if (fs::is_directory(Entry)) return Refused(TSaveFailure::TargetIsFolder);
+    if (!fs::is_regular_file(Entry) && !fs::is_symlink(Entry)) return Refused(TSaveFailure::TargetNotRegular);
+    return std::nullopt;
+}
+
 // What a piece is saved with beside its range.
 struct TPieceTags {
     int CodePage = 0;
@@ -139,7 +167,9 @@ struct TPieceTags {
 TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece& P, TPieceChain& Chain,
                       const TPieceTags& Tags, std::ostream& Err) {
     TPieceResult R;
-    const auto Start = static_cast<int32_t>(P.StartMs);
+    // A sheet may name times beyond what a cut takes: such a piece starts
+    // where no audio is left, as its end is clamped to the end of the audio.
+    const auto Start = static_cast<int32_t>(std::min<int64_t>(P.StartMs, INT32_MAX));
     const auto End = static_cast<int32_t>(std::min<int64_t>(P.EndMs, INT32_MAX));
     try {
         if (O.DryRun) {
@@ -147,16 +177,20 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
             if (R.Result && R.ByteCount == 0)
-                R.Reason = TFailure{"NothingToSave", Quoted(P.FileName) + " would start after the end of the audio"};
+                R.Reason = SaveFailureOf(TSaveFailure::NothingToSave, 0, O.Source, P.FileName);
+            if (!R.Reason) R.Reason = ForetoldRefusal(O, P);
+            if (R.Reason) R.Result = false;
             return R;
         }
         if (SameTarget(O.Source, P.FileName)) {
-            R.Reason = TFailure{"TargetIsSource", Quoted(P.FileName) + " is the file it is cut from"};
+            R.Reason = SaveFailureOf(TSaveFailure::TargetIsSource, 0, O.Source, P.FileName);
             return R;
         }
         TSaveOptions Save;
         Save.Chain = &Chain;
-        Save.Existing = ExistingRule(O.Overwrite);
+        // A link planted at a piece's name is replaced, never written through:
+        // the names come from a sheet.
+        Save.Existing = O.Overwrite ? TExisting::ReplaceName : TExisting::Keep;
         const TTagTexts Texts = PieceTexts(P, Engine.DataInfo, Tags.CodePage);
         const TId3v1Tag Tag = O.Tag ? MakeTagRecordFromUtf8(Texts, Tags.CodePage) : TId3v1Tag{};
         if (O.Id3v2)
@@ -238,10 +272,14 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
     const std::string Folder = O.OutputDir.empty() ? fs::path(O.Source).parent_path().string() : O.OutputDir;
     const std::string Pattern = O.NamePattern.empty() ? DefaultNamePattern(!O.Cue.empty()) : O.NamePattern;
     NamePieces(Pieces, Pattern, fs::path(O.Source).stem().string(), Folder);
-    if (!O.DryRun && !Folder.empty()) {
-        std::error_code Ec;
-        fs::create_directories(Folder, Ec);
-        if (Ec && !fs::is_directory(Folder))
+    if (!Folder.empty()) {
+        // A dry run foretells what the real run would say of the folder.
+        std::error_code Ec = FolderProblem(Folder);
+        if (!Ec && !O.DryRun && !fs::create_directories(Folder, Ec) && Ec) {
+            std::error_code Made;
+            if (fs::is_directory(Folder, Made)) Ec.clear();
+        }
+        if (Ec)
             return Fail(ExitError, {"FolderNotMade", "cannot make the folder " + Quoted(Folder) + ": " + Ec.message()});
     }
 

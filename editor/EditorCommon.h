@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QPixmap>
+#include <QRect>
 #include <QString>
 
 // The frames of the bar, the pages and the inputs: red 50, green 152, blue 204.
@@ -16,3 +17,6 @@ inline const QString SettingsName = QStringLiteral("Segmora.ini");
 
 // A picture compiled into the program, by its resource path (":/skin/skin.png").
 inline QPixmap Resource(const char* Path) { return QPixmap(QString::fromLatin1(Path)); }
+// Where the window's design places the control of this name (EditorLayout.cpp);
+// empty for a name it does not place.
+QRect DesignPlaceOf(const char* Name);

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "editor/CuttingAids.h"
+#include "editor/EditorCommon.h"
 #include "platform/IniFile.h"
 #include "platform/LocaleServices.h"
 #include "widgets/FormServices.h"
+#include "widgets/UsableBounds.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ QString LanguageFile(uint8_t Index) {
 // system's ANSI code page, which is what older files were written in.
 QString IniText(const std::string& Bytes) {
     QStringDecoder Utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString Text = Utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
+    QString Text = Utf8(QByteArrayView(Bytes.data(), static_cast<qsizetype>(Bytes.size())));
     if (!Utf8.hasError()) return Text;
     return QString::fromStdString(AnsiToUtf8(Bytes, SystemAnsiCodePage()));
 }
@@ -59,6 +61,20 @@ QObject* FindComponent(QObject* Owner, const QString& Name) {
     for (QObject* Child : Owner->findChildren<QObject*>())
         if (Child->objectName().compare(Name, Qt::CaseInsensitive) == 0) return Child;
     return nullptr;
+}
+
+// What a language file may not take from the window: its design size at
+// least, its skin's design area, its close and minimise buttons.
+TUsableBounds::TRules UsableBounds(TFrmMP3Editor& W) {
+    const auto Button = [](QWidget* Control) {
+        return TUsableBounds::TButton{Control, DesignPlaceOf(qPrintable(Control->objectName())).size()};
+    };
+    TUsableBounds::TRules Rules;
+    Rules.MinWindow = DesignPlaceOf("FS").size();
+    Rules.Skin = W.FS;
+    Rules.SkinArea = DesignPlaceOf("FS");
+    Rules.Buttons = {Button(W.RzBmpButton1), Button(W.RzBmpButton2)};
+    return Rules;
 }
 
 }  // namespace
@@ -170,6 +186,7 @@ void TFrmMP3Editor::LoadMessages(const QString& FileName) {
 
 void TFrmMP3Editor::ApplyLanguageFile(const QString& FileName) {
     const TIniFile File(FileName.toStdString());
+    TUsableBounds Bounds(*this, UsableBounds(*this));
     QStringList Parts;
     try {
         for (const std::string& Line : File.ReadSectionValues(objectName().toStdString())) {
@@ -187,6 +204,7 @@ void TFrmMP3Editor::ApplyLanguageFile(const QString& FileName) {
     } catch (const std::exception&) {
         // A line that cannot be applied ends the pass; what came before it stays.
     }
+    Bounds.Settle();
 }
 
 // ------------------------------------------------------------------ the language menu

@@ -13,6 +13,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 
@@ -276,6 +277,12 @@ void Setup(TFileDialog* Dialog, const TControlRow& Row) {
 void Setup(QObject*, const TControlRow&) {}
 
 }  // namespace
+
+QRect DesignPlaceOf(const char* Name) {
+    for (const TControlRow& Row : Layout)
+        if (std::string_view(Row.Name) == Name) return Row.Place;
+    return QRect();
+}
 
 void TFrmMP3Editor::CreateControls() {
     for (const TControlRow& Row : Layout) {

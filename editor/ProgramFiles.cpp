@@ -48,7 +48,7 @@ QString UserConfigFolder() {
 }
 
 QString SettingsFileFor(const QString& ProgramFolder) {
-    const QString Portable = ProgramFolder + SettingsName;
+    QString Portable = ProgramFolder + SettingsName;
     if (CanWrite(Portable)) return Portable;
     return UserConfigFolder() + QLatin1Char('/') + SettingsName;
 }

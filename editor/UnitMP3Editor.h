@@ -294,8 +294,8 @@ private:
     // Plays From to To, or to the end of the file when To is negative.
     void PlayFrom(int64_t From, bool MoveBar, int64_t To = -1);
 
-    void SetLeft(int Value) { move(Value, y()); }
-    void SetTop(int Value) { move(x(), Value); }
+    void SetLeft(int Value) { move(BoundedCoordinate(Value), y()); }
+    void SetTop(int Value) { move(x(), BoundedCoordinate(Value)); }
 
     TWindowServices FServices;
     QString FSettingsFile;

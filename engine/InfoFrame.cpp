@@ -44,7 +44,7 @@ TLameTag ReadLameTag(const uint8_t* Frame, int At) {
     T.MusicLength = Be32(P + LameMusicLengthAt);
     T.MusicCrc = Be16(P + LameMusicCrcAt);
     T.TagCrc = Be16(P + LameTagCrcAt);
-    T.TagCrcMatches = Crc16(Frame, size_t(At + LameTagCrcAt)) == T.TagCrc;
+    T.TagCrcMatches = Crc16(Frame, size_t(At) + LameTagCrcAt) == T.TagCrc;
     return T;
 }
 
@@ -115,8 +115,13 @@ TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
 }
 
 bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout) {
+    // The walk takes a frame by its first byte; decoders look for all eleven
+    // sync bits, and skip an information frame without them (and with it its
+    // counts and its delay). A piece whose first frame lacks them would not
+    // decode from its start anyway: it gets no information frame.
+    constexpr uint8_t SyncBits = 0xE0;
     TFrameHeader First;
-    if (!DecodeFrameHeader(FirstHeader, First)) return false;
+    if ((FirstHeader[1] & SyncBits) != SyncBits || !DecodeFrameHeader(FirstHeader, First)) return false;
     const int Needed = SideInfoEnd(First) + RecordBytes;
     auto Fits = [&](int Index) {
         const uint8_t H[FrameHeaderBytes] = {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 #include "platform/WriteBehind.h"
@@ -16,7 +17,8 @@ namespace {
 constexpr int64_t BufferSize = 256 * 1024;
 constexpr int64_t FirstFill = 16 * 1024;
 
-std::string SystemReason(int Error) { return std::strerror(Error); }
+// strerror's text without its buffer, which threads would share.
+std::string SystemReason(int Error) { return std::generic_category().message(Error); }
 
 TFileStream::TReadFault& ReadFault() {
     static TFileStream::TReadFault Fault;

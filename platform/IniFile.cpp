@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -31,21 +33,44 @@ bool SameName(const std::string& A, const std::string& B) {
     return true;
 }
 
-// The file as lines without their line ends. A missing or unreadable file
-// reads as no lines at all.
+// The file as lines without their line ends, and each line's own end, so
+// that a write gives back every line it does not change byte for byte (a
+// line of a file that mixes line ends included). A missing or unreadable
+// file reads as no lines at all.
 struct TIniText {
     std::vector<std::string> Lines;
+    std::vector<std::string> Ends;
     std::string Bom;
-    std::string LineEnd = "\n";
+    std::string LineEnd = "\n";  // the first line's, for lines a write adds
 };
+
+// The bytes of FileName when it is a regular file. Anything else (a FIFO
+// that would hold the caller until some writer came, a device, a folder)
+// reads as no file at all, and so does one that cannot be read.
+std::string ReadRegularFile(const std::string& FileName) {
+    const int Handle = ::open(FileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (Handle < 0) return {};
+    std::string All;
+    struct stat St {};
+    if (::fstat(Handle, &St) == 0 && S_ISREG(St.st_mode)) {
+        char Buffer[16384];
+        for (;;) {
+            const ssize_t Got = ::read(Handle, Buffer, sizeof Buffer);
+            if (Got > 0) {
+                All.append(Buffer, static_cast<size_t>(Got));
+            } else if (Got == 0 || errno != EINTR) {
+                if (Got < 0) All.clear();
+                break;
+            }
+        }
+    }
+    ::close(Handle);
+    return All;
+}
 
 TIniText Load(const std::string& FileName) {
     TIniText Text;
-    std::ifstream In(FileName, std::ios::binary);
-    if (!In) return Text;
-    std::stringstream Buffer;
-    Buffer << In.rdbuf();
-    std::string All = Buffer.str();
+    std::string All = ReadRegularFile(FileName);
     if (All.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         Text.Bom = All.substr(0, 3);
         All.erase(0, 3);
@@ -57,8 +82,11 @@ TIniText Load(const std::string& FileName) {
         size_t End = All.find('\n', Start);
         if (End == std::string::npos) End = All.size();
         std::string Line = All.substr(Start, End - Start);
-        if (!Line.empty() && Line.back() == '\r') Line.pop_back();
+        const bool Cr = !Line.empty() && Line.back() == '\r';
+        if (Cr) Line.pop_back();
         Text.Lines.push_back(std::move(Line));
+        // The last line's end, when it has one, is the file's own.
+        Text.Ends.push_back(End == All.size() ? "" : Cr ? "\r\n" : "\n");
         Start = End + 1;
     }
     return Text;
@@ -98,6 +126,33 @@ bool FindSection(const std::vector<std::string>& Lines, const std::string& Secti
         return true;
     }
     return false;
+}
+
+// Writes All as the whole of FileName, made when missing. A name that is
+// not a regular file is refused before anything is written: opening a FIFO
+// for writing would wait for a reader for ever.
+void WriteRegularFile(const std::string& FileName, const std::string& All) {
+    const std::string NotRegular = "Cannot create file \"" + FileName + "\". It is not a regular file.";
+    struct stat Existing {};
+    if (::stat(FileName.c_str(), &Existing) == 0 && !S_ISREG(Existing.st_mode)) throw std::runtime_error(NotRegular);
+    const int Handle = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    if (Handle < 0)
+        throw std::runtime_error("Cannot create file \"" + FileName + "\". " + std::generic_category().message(errno));
+    struct stat St {};
+    if (::fstat(Handle, &St) != 0 || !S_ISREG(St.st_mode)) {
+        ::close(Handle);
+        throw std::runtime_error(NotRegular);
+    }
+    bool Written = ::ftruncate(Handle, 0) == 0;
+    for (size_t Done = 0; Written && Done < All.size();) {
+        const ssize_t N = ::write(Handle, All.data() + Done, All.size() - Done);
+        if (N > 0)
+            Done += static_cast<size_t>(N);
+        else if (N == 0 || errno != EINTR)
+            Written = false;
+    }
+    if (::close(Handle) != 0) Written = false;
+    if (!Written) throw std::runtime_error("Error writing file \"" + FileName + "\".");
 }
 
 struct TEntry {
@@ -211,18 +266,18 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
             size_t At = Last;
             while (At > First && Trim(Lines[At - 1]).empty()) --At;
             Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(At), NewLine);
+            Text.Ends.insert(Text.Ends.begin() + static_cast<std::ptrdiff_t>(At), Text.LineEnd);
         }
     } else {
         Lines.push_back("[" + Section + "]");
         Lines.push_back(NewLine);
+        Text.Ends.resize(Lines.size(), Text.LineEnd);
     }
 
-    std::ofstream Out(FFileName, std::ios::binary | std::ios::trunc);
-    if (!Out) throw std::runtime_error("Cannot create file \"" + FFileName + "\". " + std::strerror(errno));
-    Out << Text.Bom;
-    for (const std::string& Line : Lines) Out << Line << Text.LineEnd;
-    Out.flush();
-    if (!Out) throw std::runtime_error("Error writing file \"" + FFileName + "\".");
+    std::string All = Text.Bom;
+    // The last line gets a line end too, when it had none.
+    for (size_t I = 0; I < Lines.size(); ++I) All += Lines[I] + (Text.Ends[I].empty() ? Text.LineEnd : Text.Ends[I]);
+    WriteRegularFile(FFileName, All);
 }
 
 void TIniFile::WriteInteger(const std::string& Section, const std::string& Ident, int32_t Value) {

@@ -16,7 +16,8 @@ struct TErrorManager {
 [[noreturn]] void ErrorExit(j_common_ptr Info) {
     auto* Manager = reinterpret_cast<TErrorManager*>(Info->err);
     (*Info->err->format_message)(Info, Manager->Message);
-    std::longjmp(Manager->Escape, 1);
+    // libjpeg's one way out of a decode that fails; nothing of ours lives in between.
+    std::longjmp(Manager->Escape, 1);  // NOLINT(cert-err52-cpp)
 }
 
 // Level -1 is a warning about corrupt or missing data: a picture patched up
@@ -49,7 +50,7 @@ bool DecodeJpeg(const uint8_t* Data, size_t Size, TRgbaImage& Image, std::string
     Manager.Base.emit_message = EmitMessage;
     Manager.Base.output_message = OutputMessage;
     Manager.Message[0] = '\0';
-    if (setjmp(Manager.Escape)) {
+    if (setjmp(Manager.Escape)) {  // NOLINT(cert-err52-cpp): see ErrorExit
         jpeg_destroy_decompress(&Info);
         Image = TRgbaImage();
         Fail(Error, Manager.Message);

@@ -21,11 +21,14 @@ std::string CodePageName(int CodePage) {
     }
 }
 
+// What iconv_open gives when it cannot convert: (iconv_t)-1, as its interface says.
+iconv_t NoConversion() { return reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
+
 // Converts with iconv; bytes it cannot take are replaced and skipped.
 std::string Convert(const std::string& Input, const std::string& From, const std::string& To,
                     const std::string& Replacement, size_t SkipOnError) {
     iconv_t Cd = ::iconv_open(To.c_str(), From.c_str());
-    if (Cd == reinterpret_cast<iconv_t>(-1)) return Input;
+    if (Cd == NoConversion()) return Input;
     std::string Out;
     std::vector<char> Buffer(Input.size() * 4 + 16);
     char* In = const_cast<char*>(Input.data());
@@ -114,12 +117,16 @@ std::string AnsiToUtf8(const std::string& Bytes, int CodePage) {
     return Convert(Bytes, CodePageName(CodePage), "UTF-8", "\xEF\xBF\xBD", 1);
 }
 
+std::string Utf16ToUtf8(const std::string& Bytes, bool BigEndian) {
+    return Convert(Bytes, BigEndian ? "UTF-16BE" : "UTF-16LE", "UTF-8", "\xEF\xBF\xBD", 2);
+}
+
 std::string Utf8ToAnsi(const std::string& Text, int CodePage) {
     std::string Out;
     // Convert character by character so that one the code page lacks becomes
     // a single '?' instead of ending the conversion.
     iconv_t Cd = ::iconv_open(CodePageName(CodePage).c_str(), "UTF-8");
-    if (Cd == reinterpret_cast<iconv_t>(-1)) return Text;
+    if (Cd == NoConversion()) return Text;
     for (size_t I = 0; I < Text.size();) {
         size_t Len = Utf8SequenceLength(static_cast<unsigned char>(Text[I]));
         if (I + Len > Text.size()) Len = Text.size() - I;

@@ -18,6 +18,8 @@ bool IsLeadByte(unsigned char Byte, int CodePage);
 
 // Bytes of CodePage to UTF-8; invalid sequences become U+FFFD.
 std::string AnsiToUtf8(const std::string& Bytes, int CodePage);
+// UTF-16 (without its byte order mark) to UTF-8; invalid units become U+FFFD.
+std::string Utf16ToUtf8(const std::string& Bytes, bool BigEndian);
 // UTF-8 to bytes of CodePage; characters the code page lacks become '?'.
 std::string Utf8ToAnsi(const std::string& Text, int CodePage);
 

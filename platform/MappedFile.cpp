@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <system_error>
 
 #ifndef MADV_POPULATE_READ
 #define MADV_POPULATE_READ 22  // Linux 5.14
@@ -196,10 +197,10 @@ void TMappedFile::LetGo(int64_t From, int64_t To) {
 // A page that cannot be read is one the file no longer has, or one the disk
 // failed to give.
 void TMappedFile::RaiseFault(int Error) const {
-    if (Error != 0) throw EReadError(FileName(), std::strerror(Error));
+    if (Error != 0) throw EReadError(FileName(), std::generic_category().message(Error));
     struct stat St {};
     if (::fstat(FFile.Handle(), &St) == 0 && St.st_size < FSize) throw EReadError(FileName(), ShorterThanOpened);
-    throw EReadError(FileName(), std::strerror(EIO));
+    throw EReadError(FileName(), std::generic_category().message(EIO));
 }
 
 void TMappedFile::SettleWrites(bool Raise) {

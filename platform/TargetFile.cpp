@@ -26,11 +26,8 @@ std::string FolderOf(const std::string& FileName) {
     return Folder.empty() ? std::string(".") : Folder;
 }
 
-// The new file takes the mode the replaced one had, or the usual mode of a
-// new file, not the private mode of a temporary file.
-mode_t ModeFor(const std::string& Target) {
-    struct stat Existing {};
-    if (::stat(Target.c_str(), &Existing) == 0) return Existing.st_mode & 07777;
+// The usual mode of a new file, not the private mode of a temporary file.
+mode_t NewFileMode() {
     const mode_t Mask = ::umask(0);
     ::umask(Mask);
     return 0666 & ~Mask;
@@ -98,23 +95,29 @@ TTargetFile::TTargetFile(const std::string& FileName, TTemporaryKind Kind, TExis
 
 TTargetFailure TTargetFile::Prepare(const std::string& FileName, TTemporaryKind Kind) {
     if (FileName.empty()) return TTargetFailure::EmptyName;
+    // With ReplaceName the entry itself is looked at and replaced, never
+    // what a link at the name points to.
+    const bool OwnName = FExisting == TExisting::ReplaceName;
     struct stat Existing {};
-    if (::stat(FileName.c_str(), &Existing) == 0) {
+    const bool Found = (OwnName ? ::lstat(FileName.c_str(), &Existing) : ::stat(FileName.c_str(), &Existing)) == 0;
+    const bool Link = Found && S_ISLNK(Existing.st_mode);
+    if (Found && !Link) {
         if (S_ISDIR(Existing.st_mode)) return TTargetFailure::Folder;
         // A FIFO, a device or a socket is never renamed over: it is not a
         // file the user could have meant to replace by a piece of audio.
         if (!S_ISREG(Existing.st_mode)) return TTargetFailure::NotRegular;
     }
     if (FExisting == TExisting::Keep && Exists(FileName)) return TTargetFailure::Exists;
-    FFinalName = ResolvedTarget(FileName);
+    FFinalName = OwnName ? FileName : ResolvedTarget(FileName);
     FFolder = FolderOf(FFinalName);
     // A file we may not write stays as it is, as if we had opened it for writing.
-    if (FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) {
+    if (!Link && FileExists(FFinalName) && ::access(FFinalName.c_str(), W_OK) != 0) {
         FSystemError = errno;
         return TTargetFailure::NotWritable;
     }
 
-    const mode_t Mode = ModeFor(FFinalName);
+    // The new file takes the mode the replaced one had.
+    const mode_t Mode = Found && !Link ? Existing.st_mode & 07777 : NewFileMode();
     int Handle = -1;
     if (Kind == TTemporaryKind::Unnamed) Handle = ::open(FFolder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (Handle < 0) {

@@ -31,8 +31,12 @@ enum class TTargetFailure {
     Exists,       // a file of that name exists, and is to be kept
 };
 
-// What becomes of a file that already has the target's name.
-enum class TExisting { Replace, Keep };
+// What becomes of a file that already has the target's name. Replace writes
+// through a symbolic link: the link stays and the file it names is replaced.
+// ReplaceName replaces whatever entry bears the name, a link itself
+// included, and never reaches outside the target's folder: for names that
+// come from somewhere else than the user (a batch's pattern, a sheet).
+enum class TExisting { Replace, Keep, ReplaceName };
 
 // How the temporary file is made: Unnamed falls back to Named where the file
 // system cannot make an unnamed file. Named is there for tests.
@@ -41,11 +45,11 @@ enum class TTemporaryKind { Unnamed, Named };
 class TTargetFile {
 public:
     // Prepares the temporary file for FileName. A symbolic link is written
-    // through: the link stays and the file it names is replaced. Nothing is
+    // through with Replace, replaced itself with ReplaceName. Nothing is
     // prepared (Ready() false) for an empty name, a folder, anything but a
-    // regular file, an existing file that may not be written, or a folder
-    // where no file can be created; with Keep, for any other name that exists
-    // already (a link included).
+    // regular file (or a link, with ReplaceName), an existing file that may
+    // not be written, or a folder where no file can be created; with Keep,
+    // for any name that exists already (a link included).
     explicit TTargetFile(const std::string& FileName, TTemporaryKind Kind = TTemporaryKind::Unnamed,
                          TExisting Existing = TExisting::Replace);
     ~TTargetFile();

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-tidy
   qt6-base-dev libmpg123-dev mpg123 libcurl4-openssl-dev libjpeg62-turbo-dev libcue-dev
   libcli11-dev nlohmann-json3-dev libtag1-dev libgtest-dev libgmock-dev libbenchmark-dev
   lame sox twolame fonts-wqy-microhei xvfb xauth

@@ -29,6 +29,7 @@ THttpRequest SponsorInfoRequest(const std::string& ServiceUrl) {
     Request.ReadTimeoutMs = 10000;
     Request.ConnectTimeoutMs = ConnectTimeoutMs;
     Request.TotalTimeoutMs = RequestTimeoutMs;
+    Request.MaxBytes = SponsorMaxReplyBytes;
     return Request;
 }
 

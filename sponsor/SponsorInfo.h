@@ -16,9 +16,13 @@ std::string SponsorInfoUrl();
 
 // Largest payment picture taken from the network.
 constexpr size_t SponsorMaxPictureBytes = 4 * 1024 * 1024;
+// Largest reply of the information service: by its form a few hundred bytes
+// (a mark and an address); a service that keeps sending is cut off here
+// instead of filling the window's memory for as long as the request may run.
+constexpr size_t SponsorMaxReplyBytes = 16 * 1024;
 
 // The POST to the information service: an empty form, redirects followed,
-// a read time-out of 10 seconds.
+// a read time-out of 10 seconds, a reply of at most SponsorMaxReplyBytes.
 THttpRequest SponsorInfoRequest(const std::string& ServiceUrl);
 // The GET of the payment picture: redirects are not followed.
 THttpRequest SponsorPictureRequest(const std::string& Address);

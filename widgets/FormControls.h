@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <algorithm>
+
 class QMenu;
 class QMetaProperty;
 
@@ -50,6 +52,10 @@ bool IsPublishedProperty(const QMetaProperty& Property);
 // ignored as the toolkit's names are; -1 when there is none.
 int PublishedPropertyIndex(const QObject* Component, const QString& Name);
 
+// What a published Left or Top takes: far beyond any screen, yet near enough
+// that a place and a size never overflow the toolkit's rectangles.
+inline int BoundedCoordinate(int Value) { return std::clamp(Value, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); }
+
 // The place, hint, tag and switches every visible control publishes; the
 // accessors behind them come from TControl.
 #define SEGMORA_PUBLISHED_CONTROL                                                                                      \
@@ -66,9 +72,9 @@ int PublishedPropertyIndex(const QObject* Component, const QString& Name);
 class TControl : public TTagged {
 public:
     int GetLeft() const { return Self().x(); }
-    void SetLeft(int Value) { Self().move(Value, Self().y()); }
+    void SetLeft(int Value) { Self().move(BoundedCoordinate(Value), Self().y()); }
     int GetTop() const { return Self().y(); }
-    void SetTop(int Value) { Self().move(Self().x(), Value); }
+    void SetTop(int Value) { Self().move(Self().x(), BoundedCoordinate(Value)); }
     int GetWidth() const { return Self().width(); }
     void SetWidth(int Value) { Self().resize(Value, Self().height()); }
     int GetHeight() const { return Self().height(); }

@@ -54,7 +54,7 @@ QString ToolkitFilter(const QString& Filter) {
     for (qsizetype I = 0; I + 1 < Parts.size(); I += 2) {
         QString Patterns = Parts[I + 1];
         Patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        const QString Description = Parts[I];
+        const QString& Description = Parts[I];
         if (Description.contains(QLatin1Char('(') + Patterns + QLatin1Char(')')))
             Result << Description;
         else

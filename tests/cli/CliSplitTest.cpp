@@ -235,4 +235,55 @@ TEST_F(CliSplit, NamesNeverCollideAndExistingFilesAreKept) {
     EXPECT_EQ(ReadAll(Src), ReadAll(Fixture("vbr.mp3")));
 }
 
+// What an audit of hostile input tried: folders that cannot be had, options
+// that are no numbers, a sheet beyond what a cut takes, and a link planted at
+// a piece's name. A dry run foretells each refusal of the real run.
+TEST_F(CliSplit, HostileFoldersOptionsSheetsAndLinks) {
+    const std::string Src = Source("cbr128.mp3");
+    fs::create_symlink("loop", Dir.Path("loop"));
+    const std::string File = Dir.Write("file", "not a folder");
+    const std::string Far = Dir.Write("far.cue", "FILE \"x.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                                 "  TRACK 02 AUDIO\n    INDEX 01 71583:00:00\n");
+    const struct {
+        std::vector<std::string> Args;
+        int Exit;
+        std::string Said;
+    } Cases[] = {
+        {{"--parts", "2", "--output-dir", Dir.Path("loop")}, 3, "folder \"" + Dir.Path("loop") + "\": "},
+        {{"--parts", "2", "--output-dir", Dir.Path("loop/sub")}, 3, "folder \"" + Dir.Path("loop/sub") + "\": "},
+        {{"--parts", "2", "--output-dir", Dir.Path(std::string(300, 'n'))}, 3, "File name too long"},
+        {{"--parts", "2", "--output-dir", File}, 3, "Not a directory"},
+        {{"--silence", "--threshold", "nan"}, 2, "not a finite number"},
+        {{"--silence", "--threshold", "1e400"}, 2, "not a finite number"},
+        // 71583:00:00 is beyond 2^31 ms: the track starts after the end of the audio.
+        {{"--cue", Far, "--output-dir", Out("far")}, 1, "\"02 - Track 02.mp3\""},
+    };
+    for (const auto& C : Cases) {
+        for (const bool Dry : {true, false}) {
+            std::vector<std::string> Args = {Src};
+            Args.insert(Args.end(), C.Args.begin(), C.Args.end());
+            if (Dry) Args.push_back("--dry-run");
+            SCOPED_TRACE(C.Args.back() + (Dry ? " (dry run)" : ""));
+            const json Pieces = Split(Args, C.Exit);
+            EXPECT_NE(LastErr.find(C.Said), std::string::npos) << LastErr;
+            // A run refused as a whole says so in one failure object.
+            EXPECT_TRUE(C.Exit == 1 || (Pieces.is_object() && Pieces["Result"] == false)) << Pieces;
+            if (C.Exit == 1 && !Dry) ExpectPiecesOfCut(Src, json::array({Pieces[0]}));
+        }
+    }
+    EXPECT_EQ(ReadAll(File), "not a folder");
+
+    // A link planted at a piece's name: kept without --overwrite, as the dry
+    // run foretells; replaced itself with it, and the file it names stays.
+    fs::create_directories(Out());
+    const std::string Outside = Dir.Write("outside.mp3", "precious");
+    fs::create_symlink(Outside, Out("Song_01.mp3"));
+    const json Foretold = Split({Src, "--parts", "2", "--output-dir", Out(), "--dry-run"}, 1);
+    EXPECT_EQ(Foretold[0]["Result"], false);
+    EXPECT_FALSE(Foretold[1].contains("Result"));
+    ExpectPiecesOfCut(Src, Split({Src, "--parts", "2", "--output-dir", Out(), "--overwrite"}));
+    EXPECT_FALSE(fs::is_symlink(Out("Song_01.mp3")));
+    EXPECT_EQ(ReadAll(Outside), "precious");
+}
+
 }  // namespace

@@ -76,6 +76,10 @@ TEST(SplitPlan, SheetTextIsUtf8WhenItIsElseTheCodePage) {
     // Overlong forms and surrogates are not UTF-8.
     EXPECT_EQ(CueTextAsUtf8("\xC0\xAF", 1252), "\xC3\x80\xC2\xAF");
     EXPECT_EQ(CueTextAsUtf8("\xED\xA0\x80", 1252), "\xC3\xAD\xC2\xA0\xE2\x82\xAC");
+    // UTF-16 behind its byte order mark, and the line ends of every system, as libcue reads them.
+    EXPECT_EQ(CueTextAsUtf8(std::string("\xFF\xFEZ\0\xF6\0\r\0\n\0", 10), 1252), "Z\xC3\xB6\n");
+    EXPECT_EQ(CueTextAsUtf8(std::string("\xFE\xFF\0Z\0\xF6\0\r", 8), 1252), "Z\xC3\xB6\n");
+    EXPECT_EQ(CueTextAsUtf8("a\rb\r\nc\nd\r\re", 1252), "a\nb\nc\nd\n\ne");
 }
 
 }  // namespace

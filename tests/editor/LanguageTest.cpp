@@ -303,6 +303,44 @@ private slots:
         W->PopupMenuView->close();
     }
 
+    // Language files travel between users: the geometry they set stays
+    // settable, within bounds that keep the window and its buttons usable.
+    void aHostileLanguageFileLeavesTheWindowUsable() {
+        const QRect Screen = W->screen()->availableGeometry();
+        const QSize Design(592, 452);
+        const struct {
+            const char* Lines;
+            QSize Size;  // empty: the design size
+        } Cases[] = {
+            {"Width=1\nHeight=1", {}},
+            {"Width=-5\nHeight=-2147483648", {}},
+            {"Width=2147483647\nHeight=2147483647", Screen.size()},
+            {"Left=2147483647\nTop=2147483647", {}},
+            {"RzBmpButton1.Left=-1000\nRzBmpButton2.Top=5000\nRzBmpButton1.Width=1\nRzBmpButton2.Height=-3", {}},
+            {"Left=-100000\nTop=-5\nRzPageControl1.Left=500\nRzPageControl1.Top=0\nLabel10.Top=0", {}},
+            {"FS.Left=-5000\nFS.Width=1\nBtnOpenMp3.Left=100000\nLabel12.Width=2147483647", {}},
+            {"Width=700\nLeft=-1\nLabel13.Left=17", {700, 452}},
+        };
+        for (const auto& Case : Cases) {
+            NewWindow();
+            W->ApplyLanguageFile(Write("Hostile.isl", std::string("[FrmMP3Editor]\n") + Case.Lines + "\n"));
+            const QString Where = QString::fromLatin1(Case.Lines);
+            QVERIFY2(W->size() == (Case.Size.isEmpty() ? Design : Case.Size), qPrintable(Where));
+            QVERIFY2(Screen.contains(W->geometry()), qPrintable(Where));
+            QVERIFY2(W->FS->geometry().contains(QRect(QPoint(1, 0), Design)), qPrintable(Where));
+            for (TBmpButton* Button : {W->RzBmpButton1, W->RzBmpButton2}) {
+                QVERIFY2(W->rect().contains(Button->geometry()) && Button->width() >= 27 && Button->height() >= 20,
+                         qPrintable(Where));
+                QCOMPARE(W->childAt(Button->geometry().center()), Button);
+            }
+            for (QWidget* Control : W->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (dynamic_cast<TControl*>(Control) && Control != W->FS)
+                    QVERIFY2(W->rect().contains(Control->geometry()), qPrintable(Where + ": " + Control->objectName()));
+        }
+        // What stays within the bounds is set as the file says.
+        QCOMPARE(W->Label13->x(), 17);
+    }
+
     void everyShippedLanguageFileIsCompleteAndFitsTheWindow() {
         // What the window shows before any file: every text a file has to name.
         std::vector<QString> Required;

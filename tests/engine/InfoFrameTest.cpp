@@ -141,6 +141,10 @@ TEST(InfoFrameBuild, FrameOfTheFirstBitRateOrTheSmallestThatHoldsTheRecord) {
         EXPECT_EQ(Bytes(reinterpret_cast<const char*>(L.Header), 4), Header(Want));
         EXPECT_EQ(L.Length, C.Length);
         EXPECT_EQ(L.RecordOffset, SideInfoOffset(C.First));
+        // The walk takes a header by its first byte; without all eleven sync
+        // bits the piece gets no information frame, rather than one players skip.
+        for (const uint8_t Cleared : {0x80, 0x40, 0x20})
+            EXPECT_FALSE(LayoutInfoFrame(U8(Bytes(First).replace(1, 1, 1, char(uint8_t(First[1]) & ~Cleared))), L));
     }
 }
 

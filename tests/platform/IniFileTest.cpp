@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -101,6 +102,28 @@ TEST_F(IniFileTest, WritingKeepsEveryOtherSectionKeyAndLine) {
 TEST_F(IniFileTest, WritingWhereNoFileCanBeCreatedRaises) {
     TIniFile Ini((Dir / "no-such-folder" / "Segmora.ini").string());
     EXPECT_THROW(Ini.WriteInteger("LANGUAGE", "Default", 1), std::runtime_error);
+}
+
+// Every line a write does not change comes back byte for byte, whatever
+// its line end, a carriage return before it included.
+TEST_F(IniFileTest, MixedLineEndsSurviveAWrite) {
+    Put("[A]\nx=a\r\r\ny=b\r\n[C]\r\nz=c");
+    TIniFile(Path).WriteInteger("B", "w", 1);
+    EXPECT_EQ(Get(), "[A]\nx=a\r\r\ny=b\r\n[C]\r\nz=c\n[B]\nw=1\n");
+    EXPECT_EQ(TIniFile(Path).ReadString("A", "x", ""), "a\r");
+}
+
+// A FIFO would hold a reader until a writer came, and a writer until a
+// reader came: anything but a regular file reads as none and is not written.
+TEST_F(IniFileTest, NamesThatAreNoRegularFileReadAsMissingAndAreNotWritten) {
+    const std::string Fifo = (Dir / "fifo.ini").string();
+    ASSERT_EQ(::mkfifo(Fifo.c_str(), 0600), 0);
+    for (const std::string& Name : {Fifo, Dir.string(), std::string("/dev/null"), std::string("/dev/zero")}) {
+        TIniFile Ini(Name);
+        EXPECT_EQ(Ini.ReadInteger("LANGUAGE", "Default", 7), 7) << Name;
+        EXPECT_THROW(Ini.WriteInteger("LANGUAGE", "Default", 1), std::runtime_error) << Name;
+    }
+    EXPECT_TRUE(fs::is_fifo(Fifo));
 }
 
 TEST_F(IniFileTest, SectionsAreReadWholeInFileOrder) {

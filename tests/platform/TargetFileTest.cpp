@@ -77,6 +77,25 @@ TEST(TargetFile, CommitThatCannotTakeTheNameLeavesNothingBehind) {
     EXPECT_EQ(TestFiles::ReadAll(Dir.Path("second.mp3")), "audio");
 }
 
+// Names a batch made up: a link at the name (to a file, a folder, a FIFO,
+// nothing) is an entry the piece replaces, and what it points to stays.
+TEST(TargetFile, ReplaceNameReplacesALinkNeverWhatItNames) {
+    TScratchDir Dir;
+    const std::string Outside = Dir.Write("outside.mp3", "precious");
+    fs::create_directory(Dir.Path("folder"));
+    ASSERT_EQ(::mkfifo(Dir.Path("fifo").c_str(), 0600), 0);
+    for (const char* Pointee : {"outside.mp3", "folder", "fifo", "missing"}) {
+        const std::string Name = Dir.Path(std::string("to-") + Pointee);
+        fs::create_symlink(Dir.Path(Pointee), Name);
+        TTargetFile Target(Name, TTemporaryKind::Unnamed, TExisting::ReplaceName);
+        ASSERT_TRUE(Target.Ready()) << Pointee;
+        Target.Stream().WriteBuffer("piece", 5);
+        EXPECT_TRUE(Target.Commit() && fs::is_regular_file(fs::symlink_status(Name))) << Pointee;
+    }
+    EXPECT_EQ(TestFiles::ReadAll(Outside), "precious");
+    EXPECT_TRUE(fs::is_fifo(Dir.Path("fifo")));
+}
+
 // Both ways of making the temporary file: a new target and a replaced one get
 // the bytes written and the mode they should have, and nothing else stays.
 TEST(TargetFile, NewAndReplacedTargetsWithEitherTemporary) {

@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(Info.ReadTimeoutMs, 10000L);
         QCOMPARE(Info.ConnectTimeoutMs, 5000L);
         QCOMPARE(Info.TotalTimeoutMs, 10000L);
-        QCOMPARE(Info.MaxBytes, size_t(0));
+        QCOMPARE(Info.MaxBytes, size_t(16 * 1024));
 
         const THttpRequest Picture = SponsorPictureRequest("http://host/p.jpg\r\n");
         QVERIFY(Picture.Method == THttpRequest::TMethod::Get);
@@ -206,6 +206,8 @@ private slots:
         QTest::newRow("file address") << "!x-file:///etc/hostname" << false << Post << QStringList{"ok", "address"};
         QTest::newRow("no mark") << "x-@/pic.jpg" << false << Post << QStringList{"ok"};
         QTest::newRow("no dash") << "!@/pic.jpg" << false << Post << QStringList{"ok"};
+        QTest::newRow("reply too long") << QStringLiteral("!x-@/pic.jpg") + QString(16 * 1024, QLatin1Char('x'))
+                                        << false << Post << QStringList{"too large"};
         QTest::newRow("not a JPEG") << "!x-@/pic.png" << false << (Post + QStringList{"GET /pic.png"})
                                     << QStringList{"ok", "ok"};
         QTest::newRow("truncated JPEG") << "!x-@/cut.jpg" << false << (Post + QStringList{"GET /cut.jpg"})
