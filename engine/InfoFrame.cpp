@@ -98,7 +98,10 @@ void ReadVbri(const uint8_t* Frame, int Limit, TInfoFrame& R) {
 TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
     TInfoFrame R;
     TFrameHeader Header;
-    if (Length < FrameHeaderBytes || !DecodeFrameHeader(Frame, Header)) return R;
+    if (Length < FrameHeaderBytes) return R;
+    // A free-format frame's length is not in its header: the bytes given bound it.
+    if (!DecodeFrameHeader(Frame, Header) && !DecodeFreeFormatHeader(Frame, Header)) return R;
+    if (Header.FreeFormat) Header.Length = Length;
     const int Limit = std::min(Length, Header.Length);
     const int Offset = SideInfoEnd(Header);
     auto MarkerAt = [&](int At, const char* Marker) {
@@ -114,9 +117,19 @@ TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
     return R;
 }
 
-bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout) {
+bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout, int FreeFormatBytes) {
     TFrameHeader First;
-    if (!DecodeFrameHeader(FirstHeader, First)) return false;
+    if (DecodeFreeFormatHeader(FirstHeader, First) && FreeFormatBytes >= SideInfoEnd(First) + RecordBytes) {
+        // One more frame of the stream, not padded.
+        Layout.Header[0] = FrameSyncByte;
+        Layout.Header[1] = static_cast<uint8_t>(FirstHeader[1] | 0x01);
+        Layout.Header[2] = static_cast<uint8_t>(FirstHeader[2] & 0x0C);
+        Layout.Header[3] = static_cast<uint8_t>(FirstHeader[3] & 0xCF);
+        Layout.Length = FreeFormatBytes;
+        Layout.RecordOffset = SideInfoEnd(First);
+        return true;
+    }
+    if (!DecodeFrameHeader(FirstHeader, First) && !DecodeFreeFormatHeader(FirstHeader, First)) return false;
     const int Needed = SideInfoEnd(First) + RecordBytes;
     auto Fits = [&](int Index) {
         const uint8_t H[FrameHeaderBytes] = {

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/Crc16.h"
 #include "engine/FrameWalk.h"
@@ -54,6 +55,12 @@ public:
     void FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) override;
     void Seen(const char* Data, int64_t Count) override;
 
+    // The piece gets an information frame (when Allowed) whatever the
+    // source had: its decoders must be told what to drop. Before the first frame.
+    void RequireInformation() { FRequired = true; }
+    // Writes Frame, made for the piece rather than copied, as its next frame.
+    void WriteMadeFrame(const std::vector<uint8_t>& Frame);
+
     // Writes the information frame into its place, saying that decoders
     // should drop Delay samples at the start and Padding at the end, and
     // leaves the target at the end of the piece.
@@ -71,6 +78,7 @@ private:
     const TInfoFrame& FSource;
     const bool FAllowed;
     const int64_t FBase;  // where the piece starts in the target
+    bool FRequired = false;
 
     bool FLaidOut = false;  // FLayout holds the information frame's shape
     TInfoFrameLayout FLayout;
