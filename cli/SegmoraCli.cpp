@@ -50,11 +50,14 @@ int main(int argc, char** argv) {
     CutCmd->add_option("--start", Cut.Start, "Start TIME")->required();
     CutCmd->add_option("--end", Cut.End, "End TIME")->required();
     CutCmd->add_flag("--json", Cut.Json, "Print one JSON object");
-    CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame,
-                     "Write no information frame (length, seek table, LAME tag) in front of the frames");
-    CutCmd->add_flag("--exact", Cut.Exact,
-                     "Also copy the frames the first frame's decoding needs, for gapless players to skip, "
-                     "so that the piece starts exactly as the source plays there");
+    CLI::Option* NoInfoFrame =
+        CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame,
+                         "Write no information frame (length, seek table, LAME tag) in front of the frames");
+    CutCmd
+        ->add_flag("--exact", Cut.Exact,
+                   "Also copy the frames the first frame's decoding needs, for gapless players to skip, "
+                   "so that the piece starts exactly as the source plays there")
+        ->excludes(NoInfoFrame);
     CutCmd->add_flag("--tag", Cut.Tag, "End the new file with an ID3v1 tag made of the fields below");
     CutCmd->add_option("--title", Cut.TagFields.Title, "Tag title (30 bytes)");
     CutCmd->add_option("--artist", Cut.TagFields.Artist, "Tag artist (30 bytes)");
@@ -94,6 +97,9 @@ int main(int argc, char** argv) {
     SplitCmd->add_flag("--dry-run", Split.DryRun, "List the pieces (start, end, name) without writing");
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
     SplitCmd->add_flag("--overwrite", Split.Overwrite, "Replace files that exist already (kept otherwise)");
+    SplitCmd->add_flag("--exact", Split.Exact,
+                       "Start each piece with the frames its first frame's decoding needs, for gapless players to "
+                       "skip, so that the pieces join without a seam");
     SplitCmd->add_option("--threshold", Split.ThresholdDb,
                          "Silence: the RMS level below which a frame is quiet, in dB "
                          "(default -48)");

@@ -119,7 +119,7 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
     const auto End = static_cast<int32_t>(std::min<int64_t>(P.EndMs, INT32_MAX));
     try {
         if (O.DryRun) {
-            R.Result = Engine.MeasureSegment(Start, End, R.ByteCount, R.DurationMs, &Chain);
+            R.Result = Engine.MeasureSegment(Start, End, R.ByteCount, R.DurationMs, &Chain, O.Exact);
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
             if (R.Result && R.ByteCount == 0) R.Reason = SplitFailureText(TSaveFailure::NothingToSave, P.FileName);
@@ -131,6 +131,7 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
         }
         TSaveOptions Save;
         Save.Chain = &Chain;
+        Save.Exact = O.Exact;
         Save.Existing = O.Overwrite ? TExisting::Replace : TExisting::Keep;
         const TId3v1Tag Tag = O.Tag ? PieceTag(P, Engine.DataInfo, CodePage) : TId3v1Tag{};
         R.Result = Engine.SaveSegment(Start, End, P.FileName, Tag, R.ByteCount, R.DurationMs, Save);
