@@ -61,14 +61,16 @@ uint32_t FreeFormatKey(const uint8_t H[FrameHeaderBytes]) {
 // Measures the free-format frame whose header (decoded into Frame) is H at
 // At: its stream's frames are as long as the distance to the next header of
 // the stream, confirmed by the one after that (or the end of the audio).
-// False when no such header follows within the longest frame.
+// When none follows within the longest frame (stray bytes may), a frame of
+// the length its stream's frames had is taken unless Confirmed is asked for.
 template <class TSource>
 bool MeasureFreeFormat(TSource& Stream, int64_t At, const uint8_t H[FrameHeaderBytes], int64_t AudioEnd,
-                       TFrameHeader& Frame) {
+                       TFrameHeader& Frame, bool Confirmed = false) {
     const int32_t Pad = Frame.Padding * PaddingSlotBytes(Frame.Layer);
     const uint32_t Key = FreeFormatKey(H);
     const int32_t Known = LastFreeFormat.Key == Key ? LastFreeFormat.Unpadded : 0;
-    if (Known > 0 && At + Known + Pad <= AudioEnd && FollowedWell(Stream, At + Known + Pad, H, AudioEnd)) {
+    const bool KnownFits = Known > 0 && At + Known + Pad <= AudioEnd;
+    if (KnownFits && FollowedWell(Stream, At + Known + Pad, H, AudioEnd)) {
         SetFreeFormatLength(Frame, Known);
         return true;
     }
@@ -85,7 +87,9 @@ bool MeasureFreeFormat(TSource& Stream, int64_t At, const uint8_t H[FrameHeaderB
         SetFreeFormatLength(Frame, Unpadded);
         return true;
     }
-    return false;
+    if (!KnownFits || Confirmed) return false;
+    SetFreeFormatLength(Frame, Known);
+    return true;
 }
 
 // A frame at At, whose header H decodes, that the walk may take up again
@@ -95,7 +99,7 @@ bool ConfirmedFrame(TSource& Stream, int64_t At, const uint8_t H[FrameHeaderByte
     TFrameHeader Frame;
     if (!HasFullSync(H)) return false;
     if (DecodeFrameHeader(H, Frame)) return FollowedWell(Stream, At + Frame.Length, H, AudioEnd);
-    return DecodeFreeFormatHeader(H, Frame) && MeasureFreeFormat(Stream, At, H, AudioEnd, Frame);
+    return DecodeFreeFormatHeader(H, Frame) && MeasureFreeFormat(Stream, At, H, AudioEnd, Frame, true);
 }
 
 // An ID3v2 header: the marker, versions below 0xFF, a syncsafe size.

@@ -58,6 +58,8 @@ public:
     // The piece gets an information frame (when Allowed) whatever the
     // source had: its decoders must be told what to drop. Before the first frame.
     void RequireInformation() { FRequired = true; }
+    // The piece gets none at all.
+    void ForbidInformation() { FAllowed = false; }
     // Writes Frame, made for the piece rather than copied, as its next frame.
     void WriteMadeFrame(const std::vector<uint8_t>& Frame);
 
@@ -76,7 +78,7 @@ private:
 
     TFileStream& FTarget;
     const TInfoFrame& FSource;
-    const bool FAllowed;
+    bool FAllowed;
     const int64_t FBase;  // where the piece starts in the target
     bool FRequired = false;
 

@@ -334,6 +334,11 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
             Output.Stream().Reserve(PieceRoom(DataInfo, Map.Position(), Span, SkippedBytes, double(SkippedMs)));
 
             if (PassedTrail) Preroll = FindPreroll(Map, AudioEnd, *PassedTrail);
+            // Decoders drop their own delay behind any information frame: an
+            // exact piece from the first frame of a source without one has
+            // none either, and decodes as the source does.
+            if (Options.Exact && SkippedBytes == 0 && SourceInfo.Marker == TInfoMarker::None)
+                Writer.ForbidInformation();
             if (Preroll.Frames > 0) {
                 // Gapless decoders learn what to drop from the information frame.
                 Writer.RequireInformation();
