@@ -142,9 +142,9 @@ TStep StepOver(TSource& Stream, int64_t AudioEnd, TFrameHeader& Frame, uint8_t H
                int64_t SearchEnd = INT64_MAX) {
     const int64_t Start = Stream.Position();
     const int64_t Got = ReadFrameHead(Stream, Head);
-    if (Got >= FrameHeaderBytes && (DecodeFrameHeader(Head, Frame) ||
-                                    (DecodeFreeFormatHeader(Head, Frame) &&
-                                     MeasureFreeFormat(Stream, Start, Head, AudioEnd, Frame)))) {
+    if (Got >= FrameHeaderBytes &&
+        (DecodeFrameHeader(Head, Frame) ||
+         (DecodeFreeFormatHeader(Head, Frame) && MeasureFreeFormat(Stream, Start, Head, AudioEnd, Frame)))) {
         if (Start + Frame.Length > AudioEnd) {
             // A frame cut short by the end of the audio is not taken, and
             // nothing behind it is audio: leave the stream at its end.
