@@ -46,49 +46,43 @@ bool FollowedWell(TSource& Stream, int64_t Next, const uint8_t H[FrameHeaderByte
     return (H[2] >> 4) == 0 ? DecodeFreeFormatHeader(N, Frame) : DecodeFrameHeader(N, Frame);
 }
 
-// The length a free-format stream's frames had when last measured on this
-// thread, by the bits of their header that do not change from frame to frame:
-// the next frame of the stream is mostly just where it says.
-struct TFreeFormatMemo {
-    uint32_t Key = 0;
-    int32_t Unpadded = 0;
-};
-thread_local TFreeFormatMemo LastFreeFormat;
-uint32_t FreeFormatKey(const uint8_t H[FrameHeaderBytes]) {
-    return FrameHeaderCache::KeyOf(H) & ~uint32_t(0x0300);  // not the padding and private bits
-}
-
 // Measures the free-format frame whose header (decoded into Frame) is H at
 // At: its stream's frames are as long as the distance to the next header of
 // the stream, confirmed by the one after that (or the end of the audio).
-// When none follows within the longest frame (stray bytes may), a frame of
-// the length its stream's frames had is taken unless Confirmed is asked for.
+// Only the bytes from At on decide, so that every walk over the file, and
+// over a piece cut out of it, measures alike wherever it began. A frame
+// followed by stray bytes has no such successor, and is no frame.
 template <class TSource>
 bool MeasureFreeFormat(TSource& Stream, int64_t At, const uint8_t H[FrameHeaderBytes], int64_t AudioEnd,
-                       TFrameHeader& Frame, bool Confirmed = false) {
+                       TFrameHeader& Frame) {
     const int32_t Pad = Frame.Padding * PaddingSlotBytes(Frame.Layer);
-    const uint32_t Key = FreeFormatKey(H);
-    const int32_t Known = LastFreeFormat.Key == Key ? LastFreeFormat.Unpadded : 0;
-    const bool KnownFits = Known > 0 && At + Known + Pad <= AudioEnd;
-    if (KnownFits && FollowedWell(Stream, At + Known + Pad, H, AudioEnd)) {
-        SetFreeFormatLength(Frame, Known);
-        return true;
-    }
     uint8_t Ahead[MaxFreeFormatBytes + FrameHeaderBytes];
+    TFrameHeader Other;
     const int64_t Got = ReadAt(Stream, At, Ahead, std::min<int64_t>(sizeof Ahead, std::max<int64_t>(AudioEnd - At, 0)));
-    for (int64_t Q = FrameHeaderBytes + Pad + 1; Q + FrameHeaderBytes <= Got; ++Q) {
+    // No free-format frame is shorter than one at the table's lowest rate.
+    const int32_t MinUnpadded = static_cast<int32_t>(
+        Frame.Samples / 8 * BitRates[Frame.Version == 1.0 ? 0 : 1][Frame.Layer - 1][0] * 1000 / Frame.SampleRate);
+    // Alone: no other frame of the stream in the rest of the audio, and no
+    // frame of another that its successor confirms.
+    bool Alone = true;
+    for (int64_t Q = FrameHeaderBytes + 1; Q + FrameHeaderBytes <= Got; ++Q) {
         const uint8_t* C = Ahead + Q;
-        TFrameHeader Next;
-        if (C[0] != FrameSyncByte || !SameStream(H, C) || !DecodeFreeFormatHeader(C, Next)) continue;
+        if (C[0] != FrameSyncByte || !HasFullSync(C)) continue;
+        if (Alone && DecodeFrameHeader(C, Other)) Alone = !FollowedWell(Stream, At + Q + Other.Length, C, AudioEnd);
+        if (!SameStream(H, C) || !DecodeFreeFormatHeader(C, Other)) continue;
+        Alone = false;
+        if (Q < MinUnpadded + Pad) continue;
         const auto Unpadded = static_cast<int32_t>(Q - Pad);
-        const int64_t After = At + Q + Unpadded + Next.Padding * PaddingSlotBytes(Next.Layer);
+        const int64_t After = At + Q + Unpadded + Other.Padding * PaddingSlotBytes(Other.Layer);
         if (!FollowedWell(Stream, After, C, AudioEnd)) continue;
-        LastFreeFormat = {Key, Unpadded};
         SetFreeFormatLength(Frame, Unpadded);
         return true;
     }
-    if (!KnownFits || Confirmed) return false;
-    SetFreeFormatLength(Frame, Known);
+    // A frame alone in what is left of the audio fills it: the last frame of
+    // a stream, or of a piece cut out of it.
+    const int64_t Unpadded = AudioEnd - At - Pad;
+    if (!Alone || AudioEnd - At > MaxFreeFormatBytes || Unpadded < MinUnpadded) return false;
+    SetFreeFormatLength(Frame, static_cast<int32_t>(Unpadded));
     return true;
 }
 
@@ -99,7 +93,7 @@ bool ConfirmedFrame(TSource& Stream, int64_t At, const uint8_t H[FrameHeaderByte
     TFrameHeader Frame;
     if (!HasFullSync(H)) return false;
     if (DecodeFrameHeader(H, Frame)) return FollowedWell(Stream, At + Frame.Length, H, AudioEnd);
-    return DecodeFreeFormatHeader(H, Frame) && MeasureFreeFormat(Stream, At, H, AudioEnd, Frame, true);
+    return DecodeFreeFormatHeader(H, Frame) && MeasureFreeFormat(Stream, At, H, AudioEnd, Frame);
 }
 
 // An ID3v2 header: the marker, versions below 0xFF, a syncsafe size.

@@ -117,18 +117,10 @@ TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
     return R;
 }
 
-bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout, int FreeFormatBytes) {
+bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout) {
+    // A free-format piece gets a frame of a bit rate from the table, which
+    // every reader measures by its header.
     TFrameHeader First;
-    if (DecodeFreeFormatHeader(FirstHeader, First) && FreeFormatBytes >= SideInfoEnd(First) + RecordBytes) {
-        // One more frame of the stream, not padded.
-        Layout.Header[0] = FrameSyncByte;
-        Layout.Header[1] = static_cast<uint8_t>(FirstHeader[1] | 0x01);
-        Layout.Header[2] = static_cast<uint8_t>(FirstHeader[2] & 0x0C);
-        Layout.Header[3] = static_cast<uint8_t>(FirstHeader[3] & 0xCF);
-        Layout.Length = FreeFormatBytes;
-        Layout.RecordOffset = SideInfoEnd(First);
-        return true;
-    }
     if (!DecodeFrameHeader(FirstHeader, First) && !DecodeFreeFormatHeader(FirstHeader, First)) return false;
     const int Needed = SideInfoEnd(First) + RecordBytes;
     auto Fits = [&](int Index) {

@@ -102,10 +102,8 @@ struct TInfoFrameLayout {
     int Length = 0;
     int RecordOffset = 0;  // where "Xing"/"Info" goes
 };
-// A free-format piece (FreeFormatBytes, the unpadded length of its frames)
-// gets a free-format frame of that length when it holds the record.
 // False when no bit rate gives room for the record (or the header is no frame).
-bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout, int FreeFormatBytes = 0);
+bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayout& Layout);
 
 // The bytes of a fresh information frame: "Xing" or "Info", every Xing field,
 // and a LAME tag that keeps the encoder string and fields of Source's tag

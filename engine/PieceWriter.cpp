@@ -65,8 +65,7 @@ TPieceWriter::TPieceWriter(TFileStream& Target, const TInfoFrame& Source, bool A
 void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) {
     if (FFrames == 0) {
         FFirstBitRate = Frame.BitRate;
-        const int FreeFormatBytes = Frame.FreeFormat ? Frame.Length - Frame.Padding * PaddingSlotBytes(Frame.Layer) : 0;
-        FLaidOut = FAllowed && LayoutInfoFrame(Header, FLayout, FreeFormatBytes);
+        FLaidOut = FAllowed && LayoutInfoFrame(Header, FLayout);
         if (FSource.Marker != TInfoMarker::None || FRequired) Reserve();
     } else if (!FMixed && Frame.BitRate != FFirstBitRate) {
         FMixed = true;

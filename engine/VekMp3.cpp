@@ -53,11 +53,16 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     if (Source.Read(H, FrameHeaderBytes) < FrameHeaderBytes) return;
     if (BytesAre(H, Id3v2Marker) && !SkipLeadingId3v2(Source, D, H)) return;
 
-    // A free-format frame is measured by the next one of its stream; the
-    // file's end bounds it for now (the tags at the end are not read yet).
-    TFrameHeader Frame;
+    // The APE footer stands in front of an ID3v1 tag, or at the very end.
+    // Both bound the audio, in which a free-format frame is measured.
     const int64_t FirstAt = Source.Position() - FrameHeaderBytes;
-    if (!DecodeFrameHeader(H, Frame) && !MeasureFreeFormatFrame(Source, FirstAt, H, D.FileSize, Frame)) return;
+    TId3v1Tag Tag{};
+    const bool HasId3v1 = ReadId3v1Tag(Source, Tag);
+    const int64_t ApeAt = D.FileSize - ApeFooterBytes - (HasId3v1 ? Id3v1TagBytes : 0);
+    const bool HasApe = ApeFooterAt(Source, ApeAt);
+    const int64_t AudioEnd = ApeAt + (HasApe ? 0 : ApeFooterBytes);
+    TFrameHeader Frame;
+    if (!DecodeFrameHeader(H, Frame) && !MeasureFreeFormatFrame(Source, FirstAt, H, AudioEnd, Frame)) return;
     Source.SetPosition(FirstAt + FrameHeaderBytes);
     D.Version = Frame.Version;
     D.Layer = Frame.Layer;
@@ -72,14 +77,11 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     Source.Read(Marker, sizeof Marker);
     D.Vbr = BytesAre(Marker, VbrMarker);
     D.Valid = true;
-
-    // The APE footer stands in front of an ID3v1 tag, or at the very end.
-    int64_t ApeAt = D.FileSize - ApeFooterBytes;
-    if (ReadId3v1Tag(Source, D.Id3Tag)) {
+    if (HasId3v1) {
+        D.Id3Tag = Tag;
         D.Id3v1Size = Id3v1TagBytes;
-        ApeAt -= Id3v1TagBytes;
     }
-    D.ApeSize = ApeFooterAt(Source, ApeAt) ? ApeFooterBytes : 0;
+    D.ApeSize = HasApe ? ApeFooterBytes : 0;
 }
 
 TVekMP3::TVekMP3(const std::string& AFileName, std::unique_ptr<TMediaPlayer> Player) : FMediaPlayer(std::move(Player)) {
@@ -343,9 +345,14 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                 // Gapless decoders learn what to drop from the information frame.
                 Writer.RequireInformation();
                 if (!Preroll.Carrier.empty()) Writer.WriteMadeFrame(Preroll.Carrier);
+                // Only whole frames in front of the start frame, which the
+                // piece's own frames follow whatever stood between.
                 Map.SetPosition(Preroll.Offset);
-                PrerollBytes = int64_t(Preroll.Carrier.size()) +
-                               CopyAudioUpTo(Map, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
+                PrerollBytes = int64_t(Preroll.Carrier.size()) + CopyAudioUpTo(Map, Output.Stream(),
+                                                                               std::min(AudioEnd, Preroll.StartOffset),
+                                                                               Preroll.StartOffset, &Writer)
+                                                                     .Bytes;
+                Map.SetPosition(Preroll.StartOffset);
             }
             if (Chain)
                 Copied = CopyAudioUntil(Map, &Output.Stream(), AudioEnd, Walk, EndMs, &Writer, PassedTrail);
