@@ -51,7 +51,7 @@ CLI=$(readlink -f "$CLI")
 
 mkdir -p "$SCRATCH/out"
 OUT=$SCRATCH/out
-rm -f "$OUT"/*
+rm -rf "${OUT:?}"/*
 
 # --- sources: 60 minutes of tones and noise, CBR 128 kbit/s and VBR -V 2 ---
 # Encoded in one go (a few minutes, once), so that each file is one valid
@@ -87,13 +87,19 @@ MID_END=2100000
 ALL_END=2147483647
 
 # --- hyperfine, one run per source with every contender ---
+# A segmora-cli from before split --exact is measured without it.
+EXACT=()
+if "$CLI" split --help | grep -q -- --exact; then EXACT=(1); fi
 bench_source() {  # bench_source NAME FILE
     local name=$1 src=$2
+    local exact_split=()
+    [ ${#EXACT[@]} -gt 0 ] &&
+        exact_split=(-n "split 12 parts --exact" "'$CLI' split '$src' --parts 12 --exact --output-dir '$OUT/split'")
     # Files of exactly the cut outputs' sizes, for cp.
     "$CLI" cut "$src" "$SCRATCH/$name-ref-whole.mp3" --start 0 --end $ALL_END >/dev/null
     "$CLI" cut "$src" "$SCRATCH/$name-ref-middle.mp3" --start $MID_START --end $MID_END >/dev/null
     hyperfine --style basic --warmup "$WARMUP" --min-runs "$MIN_RUNS" \
-        --prepare "rm -f '$OUT'/*; sync" \
+        --prepare "rm -rf '$OUT'/*; sync" \
         --export-json "$SCRATCH/$name.json" \
         -n "cut whole" "'$CLI' cut '$src' '$OUT/cut-whole.mp3' --start 0 --end $ALL_END" \
         -n "cp whole" "cp '$SCRATCH/$name-ref-whole.mp3' '$OUT/cp-whole.mp3'" \
@@ -106,8 +112,11 @@ bench_source() {  # bench_source NAME FILE
         -n "ffprobe" "ffprobe -v error -show_format -show_streams '$src' >/dev/null" \
         -n "ffprobe -count_packets" "ffprobe -v error -count_packets -show_streams '$src' >/dev/null" \
         -n "cat" "cat '$src' >/dev/null" \
+        -n "split 12 parts" "'$CLI' split '$src' --parts 12 --output-dir '$OUT/split'" \
+        "${exact_split[@]}" \
+        -n "mp3splt -f -b 12 parts" "mp3splt -Q -f -b -S 12 -d '$OUT/mp3splt' '$src'" \
         >"$SCRATCH/$name.log"
-    rm -f "$OUT"/*
+    rm -rf "${OUT:?}"/*
 }
 # Other work on the machine shows in every wall time: the load is printed
 # before and after, to be reported with the figures.
@@ -174,8 +183,12 @@ for name, src in (("cbr", cbr), ("vbr", vbr)):
         ("info / ffprobe", "info", "ffprobe", "<= 0.5", lambda v: v <= 0.5),
         ("info / ffprobe -count_packets", "info", "ffprobe -count_packets", "", None),
         ("info / cat", "info", "cat", "about 1", None),
+        ("split 12 parts / mp3splt -f -b", "split 12 parts", "mp3splt -f -b 12 parts", "", None),
+        ("split --exact / split (12 parts)", "split 12 parts --exact", "split 12 parts", "about 1", None),
     )
     for label, a, b, target, ok in rows:
+        if a not in results or b not in results:
+            continue
         value = wall(a) / wall(b)
         verdict = "" if ok is None else ("met" if ok(value) else "MISSED")
         print(f"  {label:<34}{value:>7.2f}{cpu(a) / cpu(b):>7.2f}  {target} {verdict}")

@@ -61,6 +61,7 @@ struct TSplitOptions {
     bool DryRun = false;
     bool Json = false;
     bool Overwrite = false;
+    bool Exact = false;  // pieces that join without a seam in gapless players
     double ThresholdDb = -48.0;
     int64_t MinSilenceMs = 2000;
     int64_t MinPieceMs = 5000;

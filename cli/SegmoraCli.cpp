@@ -100,8 +100,10 @@ int main(int argc, char** argv) try {
     CutCmd->add_option("--end", Cut.End, "End TIME")->required()->type_name("TIME");
     CutCmd->add_flag("--json", Cut.Json, "Print one JSON object");
     CutCmd->add_flag("-y,--overwrite", Cut.Overwrite, "Replace DST when it exists (kept otherwise)");
-    CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame, "Write no information frame in front of the frames");
-    CutCmd->add_flag("--exact", Cut.Exact, "Start exactly as the source plays there (gapless players)");
+    CLI::Option* NoInfoFrame =
+        CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame, "Write no information frame in front of the frames");
+    CutCmd->add_flag("--exact", Cut.Exact, "Start exactly as the source plays there (gapless players)")
+        ->excludes(NoInfoFrame);
     AddTagOptions(*CutCmd, Cut);
 
     CutCmd->footer(TimeForms);
@@ -142,6 +144,7 @@ int main(int argc, char** argv) try {
     SplitCmd->add_flag("--dry-run", Split.DryRun, "List the pieces (start, end, name) without writing");
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
     SplitCmd->add_flag("-y,--overwrite", Split.Overwrite, "Replace files that exist (kept otherwise)");
+    SplitCmd->add_flag("--exact", Split.Exact, "Pieces that join without a seam in gapless players");
     SplitCmd->add_option("--threshold", Split.ThresholdDb, "Silence: quiet below this RMS level (default -48)")
         ->type_name("DB")
         ->check(FiniteNumber);

@@ -173,7 +173,7 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
     const auto End = static_cast<int32_t>(std::min<int64_t>(P.EndMs, INT32_MAX));
     try {
         if (O.DryRun) {
-            R.Result = Engine.MeasureSegment(Start, End, R.ByteCount, R.DurationMs, &Chain);
+            R.Result = Engine.MeasureSegment(Start, End, R.ByteCount, R.DurationMs, &Chain, O.Exact);
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
             if (R.Result && R.ByteCount == 0)
@@ -191,6 +191,7 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
         // A link planted at a piece's name is replaced, never written through:
         // the names come from a sheet.
         Save.Existing = O.Overwrite ? TExisting::ReplaceName : TExisting::Keep;
+        Save.Exact = O.Exact;
         const TTagTexts Texts = PieceTexts(P, Engine.DataInfo, Tags.CodePage);
         const TId3v1Tag Tag = O.Tag ? MakeTagRecordFromUtf8(Texts, Tags.CodePage) : TId3v1Tag{};
         if (O.Id3v2)

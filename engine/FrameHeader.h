@@ -27,7 +27,29 @@ struct TFrameHeader {
     bool Mono = false;
     int32_t Length = 0;  // bytes, padding included
     double DurationMs = 0.0;
+    bool FreeFormat = false;  // bit-rate index 0: Length and BitRate come from the stream
 };
+
+// Free-format frames (bit-rate index 0) are as long as the distance to the
+// next frame of their stream, fixed but for the padding: no header tells it.
+// The walk measures them; none is longer than this.
+constexpr int32_t MaxFreeFormatBytes = 4095;
+
+// All eleven sync bits set.
+inline bool HasFullSync(const uint8_t H[FrameHeaderBytes]) { return H[0] == FrameSyncByte && (H[1] & 0xE0) == 0xE0; }
+// Two headers of one stream: the same version, layer and sample rate.
+inline bool SameStream(const uint8_t A[FrameHeaderBytes], const uint8_t B[FrameHeaderBytes]) {
+    return HasFullSync(A) && HasFullSync(B) && ((A[1] ^ B[1]) & 0x1E) == 0 && ((A[2] ^ B[2]) & 0x0C) == 0;
+}
+// The bytes the padding bit adds: a slot, four bytes in layer I.
+inline int32_t PaddingSlotBytes(int32_t Layer) { return Layer == 1 ? 4 : 1; }
+
+// Decodes a free-format header with all sync bits: every field but BitRate
+// and Length, which SetFreeFormatLength fills in. False for anything else.
+bool DecodeFreeFormatHeader(const uint8_t H[FrameHeaderBytes], TFrameHeader& Frame);
+// Gives a free-format frame the length of its stream's frames without
+// padding (Unpadded bytes) and the bit rate that length stands for.
+void SetFreeFormatLength(TFrameHeader& Frame, int32_t Unpadded);
 
 namespace FrameHeaderCache {
 // Headers decoded on this thread (the sync byte makes a valid key non-zero)

@@ -77,10 +77,11 @@ TStepRun CopyAudio(TMappedFile& Source, TFileStream& Target, int64_t AudioEnd, i
 // Copies steps from Source's position to Target until Walk, the walk from the
 // first frame that stands at Source's position, has reached EndMs on the
 // file's own time scale, exactly where SkipAudio to EndMs stops, or the
-// audio ends; Walk goes on with the steps. Without a Target the steps are
-// only walked (and measured) as a copy would take them.
+// audio ends; Walk goes on with the steps, and Passed (when given) is told
+// about each audio frame as a skip would tell it. Without a Target the steps
+// are only walked (and measured) as a copy would take them.
 TStepRun CopyAudioUntil(TMappedFile& Source, TFileStream* Target, int64_t AudioEnd, TStepRun& Walk, int64_t EndMs,
-                        TCopyWatcher* Watcher = nullptr);
+                        TCopyWatcher* Watcher = nullptr, TSkipWatcher* Passed = nullptr);
 // The same as CopyAudio without writing: what it would copy.
 TStepRun MeasureAudio(TMappedFile& Source, int64_t AudioEnd, int32_t SpanMs);
 // Copies steps from Source's position to Target until the position reaches
@@ -96,6 +97,12 @@ constexpr int64_t NoMoreAudio = -1, NotSeen = -2;
 constexpr int64_t NextFrameLookAhead = 64 * 1024;
 int64_t NextAudioFrame(TMappedFile& Source, int64_t AudioEnd, TFrameHeader& Frame, uint8_t Header[FrameHeaderBytes],
                        int64_t LookAhead = NextFrameLookAhead);
+
+// Measures the free-format frame whose header H stands at At as the walk
+// does (its length is the distance to the next frame of its stream): false
+// when H is no free-format header or no such frame follows in time.
+bool MeasureFreeFormatFrame(TFileStream& Stream, int64_t At, const uint8_t H[FrameHeaderBytes], int64_t AudioEnd,
+                            TFrameHeader& Frame);
 
 // Walks the audio of an analysed file exactly as a cut of the whole file
 // steps through it, calling Visit (when given) with the offset and header of

@@ -98,7 +98,10 @@ void ReadVbri(const uint8_t* Frame, int Limit, TInfoFrame& R) {
 TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
     TInfoFrame R;
     TFrameHeader Header;
-    if (Length < FrameHeaderBytes || !DecodeFrameHeader(Frame, Header)) return R;
+    if (Length < FrameHeaderBytes) return R;
+    // A free-format frame's length is not in its header: the bytes given bound it.
+    if (!DecodeFrameHeader(Frame, Header) && !DecodeFreeFormatHeader(Frame, Header)) return R;
+    if (Header.FreeFormat) Header.Length = Length;
     const int Limit = std::min(Length, Header.Length);
     const int Offset = SideInfoEnd(Header);
     auto MarkerAt = [&](int At, const char* Marker) {
@@ -119,9 +122,13 @@ bool LayoutInfoFrame(const uint8_t FirstHeader[FrameHeaderBytes], TInfoFrameLayo
     // sync bits, and skip an information frame without them (and with it its
     // counts and its delay). A piece whose first frame lacks them would not
     // decode from its start anyway: it gets no information frame.
+    // A free-format piece gets a frame of a bit rate from the table, which
+    // every reader measures by its header.
     constexpr uint8_t SyncBits = 0xE0;
     TFrameHeader First;
-    if ((FirstHeader[1] & SyncBits) != SyncBits || !DecodeFrameHeader(FirstHeader, First)) return false;
+    if ((FirstHeader[1] & SyncBits) != SyncBits ||
+        (!DecodeFrameHeader(FirstHeader, First) && !DecodeFreeFormatHeader(FirstHeader, First)))
+        return false;
     const int Needed = SideInfoEnd(First) + RecordBytes;
     auto Fits = [&](int Index) {
         const uint8_t H[FrameHeaderBytes] = {

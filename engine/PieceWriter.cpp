@@ -66,7 +66,7 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
     if (FFrames == 0) {
         FFirstBitRate = Frame.BitRate;
         FLaidOut = FAllowed && LayoutInfoFrame(Header, FLayout);
-        if (FSource.Marker != TInfoMarker::None) Reserve();
+        if (FSource.Marker != TInfoMarker::None || FRequired) Reserve();
     } else if (!FMixed && Frame.BitRate != FFirstBitRate) {
         FMixed = true;
         MakeRoom();
@@ -79,6 +79,14 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
 
 void TPieceWriter::Seen(const char* Data, int64_t Count) {
     if (FAllowed) FCrc.Add(reinterpret_cast<const uint8_t*>(Data), size_t(Count));
+}
+
+void TPieceWriter::WriteMadeFrame(const std::vector<uint8_t>& Frame) {
+    TFrameHeader Header;
+    if (Frame.size() < size_t(FrameHeaderBytes) || !DecodeFrameHeader(Frame.data(), Header)) return;
+    FrameAhead(Header, Frame.data());
+    FTarget.WriteBuffer(Frame.data(), int64_t(Frame.size()));
+    Seen(reinterpret_cast<const char*>(Frame.data()), int64_t(Frame.size()));
 }
 
 void TPieceWriter::Reserve() {

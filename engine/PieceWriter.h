@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/Crc16.h"
 #include "engine/FrameWalk.h"
@@ -54,6 +55,14 @@ public:
     void FrameAhead(const TFrameHeader& Frame, const uint8_t Header[FrameHeaderBytes]) override;
     void Seen(const char* Data, int64_t Count) override;
 
+    // The piece gets an information frame (when Allowed) whatever the
+    // source had: its decoders must be told what to drop. Before the first frame.
+    void RequireInformation() { FRequired = true; }
+    // The piece gets none at all.
+    void ForbidInformation() { FAllowed = false; }
+    // Writes Frame, made for the piece rather than copied, as its next frame.
+    void WriteMadeFrame(const std::vector<uint8_t>& Frame);
+
     // Writes the information frame into its place, saying that decoders
     // should drop Delay samples at the start and Padding at the end, and
     // leaves the target at the end of the piece.
@@ -69,8 +78,9 @@ private:
 
     TFileStream& FTarget;
     const TInfoFrame& FSource;
-    const bool FAllowed;
+    bool FAllowed;
     const int64_t FBase;  // where the piece starts in the target
+    bool FRequired = false;
 
     bool FLaidOut = false;  // FLayout holds the information frame's shape
     TInfoFrameLayout FLayout;

@@ -53,8 +53,17 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     if (Source.Read(H, FrameHeaderBytes) < FrameHeaderBytes) return;
     if (BytesAre(H, Id3v2Marker) && !SkipLeadingId3v2(Source, D, H)) return;
 
+    // The APE footer stands in front of an ID3v1 tag, or at the very end.
+    // Both bound the audio, in which a free-format frame is measured.
+    const int64_t FirstAt = Source.Position() - FrameHeaderBytes;
+    TId3v1Tag Tag{};
+    const bool HasId3v1 = ReadId3v1Tag(Source, Tag);
+    const int64_t ApeAt = D.FileSize - ApeFooterBytes - (HasId3v1 ? Id3v1TagBytes : 0);
+    const bool HasApe = ApeFooterAt(Source, ApeAt);
+    const int64_t AudioEnd = ApeAt + (HasApe ? 0 : ApeFooterBytes);
     TFrameHeader Frame;
-    if (!DecodeFrameHeader(H, Frame)) return;
+    if (!DecodeFrameHeader(H, Frame) && !MeasureFreeFormatFrame(Source, FirstAt, H, AudioEnd, Frame)) return;
+    Source.SetPosition(FirstAt + FrameHeaderBytes);
     D.Version = Frame.Version;
     D.Layer = Frame.Layer;
     D.BitRate = Frame.BitRate;
@@ -68,14 +77,11 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     Source.Read(Marker, sizeof Marker);
     D.Vbr = BytesAre(Marker, VbrMarker);
     D.Valid = true;
-
-    // The APE footer stands in front of an ID3v1 tag, or at the very end.
-    int64_t ApeAt = D.FileSize - ApeFooterBytes;
-    if (ReadId3v1Tag(Source, D.Id3Tag)) {
+    if (HasId3v1) {
+        D.Id3Tag = Tag;
         D.Id3v1Size = Id3v1TagBytes;
-        ApeAt -= Id3v1TagBytes;
     }
-    D.ApeSize = ApeFooterAt(Source, ApeAt) ? ApeFooterBytes : 0;
+    D.ApeSize = HasApe ? ApeFooterBytes : 0;
 }
 
 TVekMP3::TVekMP3(const std::string& AFileName, std::unique_ptr<TMediaPlayer> Player) : FMediaPlayer(std::move(Player)) {
@@ -121,18 +127,21 @@ int64_t TVekMP3::SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t 
     return Skipped.Position;
 }
 
-TStepRun TVekMP3::SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs,
-                              const TPieceChain& Chain) {
+TStepRun TVekMP3::SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, TPieceChain& Chain,
+                              TFrameTrail* Trail) {
     // The walk of the piece before is gone on with only over the very file
     // it was made over, and only when it stopped no later than a walk to this
-    // start would: before it, or on the step where that walk stops too.
+    // start would: before it, or on the step where that walk stops too. Trail
+    // (when given) goes on with it, or starts afresh with a fresh walk.
     TStepRun From{DataInfo.FirstFrameOffset(), 0, 0.0};
     if (Chain.ReachedMs >= 0 && Chain.ReachedMs <= StartMs && Chain.Source == Source.Identity() &&
         Chain.SourceSize == Source.Size())
         From = Chain.Point;
+    else if (Trail)
+        Trail->Clear();
     Stream.SetPosition(From.Position);
     if (StartMs <= 0) return From;
-    TStepRun Walk = SkipAudio(Stream, StartMs, nullptr, From);
+    TStepRun Walk = SkipAudio(Stream, StartMs, Trail, From);
     Walk.Position = Stream.Position();
     return Walk;
 }
@@ -167,7 +176,7 @@ void AdvanceChain(TPieceChain& Chain, const TFileStream& Source, const TStepRun&
 }  // namespace
 
 bool TVekMP3::MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount, int64_t& DurationMs,
-                             TPieceChain* Chain) {
+                             TPieceChain* Chain, bool Exact) {
     if (!DataInfo.Valid) return false;
     auto Opened = std::make_unique<TFileStream>(DataInfo.FileName, TFileMode::fmOpenRead);
     std::optional<TMappedFile> OwnMap;
@@ -175,19 +184,24 @@ bool TVekMP3::MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount,
     TFileStream& Source = Shared ? *Shared->Stream : *Opened;
     TMappedFile& Map = Shared ? Shared->Map : OwnMap.emplace(Source);
     TStepRun Measured;
+    TFrameTrail OwnTrail;
+    TFrameTrail* Trail = Exact ? (Chain ? &Chain->Trail : &OwnTrail) : nullptr;
+    int64_t PrerollBytes = 0;
     Map.Guarded([&] {
         if (Chain) {
-            TStepRun Walk = SkipInChain(Map, Source, StartMs, *Chain);
+            TStepRun Walk = SkipInChain(Map, Source, StartMs, *Chain, Trail);
             Chain->PieceStartMs = Walk.Ms;
-            Measured = CopyAudioUntil(Map, nullptr, DataInfo.AudioEnd(), Walk, EndMs);
+            if (Trail) PrerollBytes = FindPreroll(Map, DataInfo.AudioEnd(), *Trail).Bytes;
+            Measured = CopyAudioUntil(Map, nullptr, DataInfo.AudioEnd(), Walk, EndMs, nullptr, Trail);
             AdvanceChain(*Chain, Source, Walk, EndMs);
         } else {
             Map.SetPosition(DataInfo.FirstFrameOffset());
-            if (StartMs > 0) SkipAudio(Map, StartMs);
+            if (StartMs > 0) SkipAudio(Map, StartMs, Trail);
+            if (Trail) PrerollBytes = FindPreroll(Map, DataInfo.AudioEnd(), *Trail).Bytes;
             Measured = MeasureAudio(Map, DataInfo.AudioEnd(), EndMs - StartMs);
         }
     });
-    ByteCount = Measured.Bytes;
+    ByteCount = PrerollBytes + Measured.Bytes;
     DurationMs = static_cast<int64_t>(std::trunc(Measured.Ms));
     return true;
 }
@@ -283,14 +297,15 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
 
     const int64_t AudioEnd = DataInfo.AudioEnd();
     const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
-    TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame);
+    TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame || Options.Exact);
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
     int64_t SkippedBytes = 0, SkippedMs = 0, PrerollBytes = 0;
     TFrameTrail Trail;
     TPreroll Preroll;
     TStepRun Copied;
     bool EndsAtLast = false;
-    TPieceChain* const Chain = Options.Exact ? nullptr : Options.Chain;
+    TPieceChain* const Chain = Options.Chain;
+    TFrameTrail* const PassedTrail = Options.Exact ? (Chain ? &Chain->Trail : &Trail) : nullptr;
     TStepRun Walk;
     bool NoAudioLeft = false;
     {
@@ -302,12 +317,8 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
         TMappedFile& Map = Shared ? Shared->Map : OwnMap.emplace(Read);
         Map.Guarded([&] {
             Map.SetPosition(DataInfo.FirstFrameOffset());
-            if (StartMs > 0 && Options.Exact) {
-                const TStepRun Skipped = SkipAudio(Map, StartMs, &Trail);
-                SkippedBytes = Skipped.Bytes;
-                SkippedMs = static_cast<int64_t>(Skipped.Ms);
-            } else if (Chain) {
-                Walk = SkipInChain(Map, Read, StartMs, *Chain);
+            if (Chain) {
+                Walk = SkipInChain(Map, Read, StartMs, *Chain, PassedTrail);
                 Chain->PieceStartMs = Walk.Ms;
                 SkippedBytes = Walk.Bytes;
                 SkippedMs = static_cast<int64_t>(Walk.Ms);
@@ -318,6 +329,10 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                     NoAudioLeft = true;
                     return;
                 }
+            } else if (StartMs > 0 && Options.Exact) {
+                const TStepRun Skipped = SkipAudio(Map, StartMs, &Trail);
+                SkippedBytes = Skipped.Bytes;
+                SkippedMs = static_cast<int64_t>(Skipped.Ms);
             } else if (StartMs > 0) {
                 SkipToTime(Map, SkippedBytes, StartMs, SkippedMs);
             }
@@ -329,13 +344,27 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
             }
             Output.Stream().Reserve(PieceRoom(DataInfo, Map.Position(), Span, SkippedBytes, double(SkippedMs)));
 
-            if (Options.Exact) Preroll = FindPreroll(Map, AudioEnd, Trail);
+            if (PassedTrail) Preroll = FindPreroll(Map, AudioEnd, *PassedTrail);
+            // Decoders drop their own delay behind any information frame: an
+            // exact piece from the first frame of a source without one has
+            // none either, and decodes as the source does.
+            if (Options.Exact && SkippedBytes == 0 && SourceInfo.Marker == TInfoMarker::None)
+                Writer.ForbidInformation();
             if (Preroll.Frames > 0) {
+                // Gapless decoders learn what to drop from the information frame.
+                Writer.RequireInformation();
+                if (!Preroll.Carrier.empty()) Writer.WriteMadeFrame(Preroll.Carrier);
+                // Only whole frames in front of the start frame, which the
+                // piece's own frames follow whatever stood between.
                 Map.SetPosition(Preroll.Offset);
-                PrerollBytes = CopyAudioUpTo(Map, Output.Stream(), AudioEnd, Preroll.StartOffset, &Writer).Bytes;
+                PrerollBytes = int64_t(Preroll.Carrier.size()) + CopyAudioUpTo(Map, Output.Stream(),
+                                                                               std::min(AudioEnd, Preroll.StartOffset),
+                                                                               Preroll.StartOffset, &Writer)
+                                                                     .Bytes;
+                Map.SetPosition(Preroll.StartOffset);
             }
             if (Chain)
-                Copied = CopyAudioUntil(Map, &Output.Stream(), AudioEnd, Walk, EndMs, &Writer);
+                Copied = CopyAudioUntil(Map, &Output.Stream(), AudioEnd, Walk, EndMs, &Writer, PassedTrail);
             else
                 Copied = CopyAudio(Map, Output.Stream(), AudioEnd, Span, &Writer);
 

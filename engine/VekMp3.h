@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/ExactStart.h"
 #include "engine/FrameHeader.h"
 #include "engine/FrameWalk.h"
 #include "engine/MediaPlayer.h"
@@ -60,6 +61,8 @@ struct TPieceChain {
     // time scale. A save from there, truncated to whole milliseconds, starts
     // with the same frame.
     double PieceStartMs = 0.0;
+    // The last frames the walk passed, for the exact start of the next piece.
+    TFrameTrail Trail;
     // Made by the first piece, and again when the file is no longer the one
     // it was made of; open while the chain lives.
     std::shared_ptr<TChainSource> Mapped;
@@ -72,12 +75,15 @@ struct TSaveOptions {
     // and seek in it as in the source.
     bool InfoFrame = true;
     // Start a layer III piece with the frames its first frame's decoding
-    // needs, and have gapless decoders drop their samples, so that the piece
-    // decodes sample for sample as the source from its start frame on.
+    // needs, behind an information frame that has gapless decoders drop
+    // their samples (whether the source had one or not, and InfoFrame
+    // notwithstanding), so that the piece decodes sample for sample as the
+    // source from its start frame on. The pieces of a chain then join
+    // without a seam.
     bool Exact = false;
     // What becomes of an existing file of the target's name.
     TExisting Existing = TExisting::Replace;
-    // The chain this piece belongs to (not with Exact).
+    // The chain this piece belongs to.
     TPieceChain* Chain = nullptr;
     // Written in front of the piece's first frame (its information frame
     // included), such as a tag made for it.
@@ -108,7 +114,7 @@ public:
     // ByteCount and DurationMs as it would set them. False when the file
     // is not valid.
     bool MeasureSegment(int32_t StartMs, int32_t EndMs, int64_t& ByteCount, int64_t& DurationMs,
-                        TPieceChain* Chain = nullptr);
+                        TPieceChain* Chain = nullptr, bool Exact = false);
     // Why the last SaveSegment returned false; None after it returned true.
     TSaveFailure LastSaveFailure() const { return FLastSaveFailure; }
     // The system's error number behind that failure; 0 when there is none.
@@ -125,7 +131,8 @@ public:
 
 private:
     int64_t SkipToTime(TMappedFile& Stream, int64_t& SkippedBytes, int64_t TargetMs, int64_t& SkippedMs);
-    TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, const TPieceChain& Chain);
+    TStepRun SkipInChain(TMappedFile& Stream, const TFileStream& Source, int64_t StartMs, TPieceChain& Chain,
+                         TFrameTrail* Trail);
     TChainSource& ChainSource(TPieceChain& Chain, std::unique_ptr<TFileStream>& Source);
     void WriteTag(TFileStream& Target, TId3v1Tag Id3Tag);
     bool SaveFailed(TSaveFailure Why, int SystemError = 0);

@@ -249,6 +249,12 @@ TCut CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     const bool LooksTagged = !Tag && BytesAt(Out, AudioEnd - 128, "TAG");
     const bool LooksApe = BytesAt(Out, AudioEnd - 32, "APETAGEX");
     if (LooksTagged || LooksApe) return Cut;
+    // A free-format frame is as long as the distance to the next frame of its
+    // stream: where the piece mixes such headers into other frames, its end
+    // and its dropped stray bytes may measure them otherwise than the source.
+    TFrameHeader Free;
+    for (size_t I = 0; I + FrameHeaderBytes <= Out.size(); ++I)
+        if (DecodeFreeFormatHeader(Out.data() + I, Free)) return Cut;
 
     const TMp3DataInfo Saved = Info;
     Engine.AnalyseFile(TargetName);

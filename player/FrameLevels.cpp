@@ -7,6 +7,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "engine/FrameHeader.h"
 #include "platform/FileStream.h"
 
 namespace {
@@ -31,7 +32,9 @@ void InitialiseMpg123Once() {
 
 struct TDecoder {
     mpg123_handle* H = nullptr;
-    TDecoder() {
+    // FreeFormatBytes: the frame length of a free-format stream without its
+    // header and padding, which the decoder cannot find without reading ahead.
+    explicit TDecoder(long FreeFormatBytes) {
         InitialiseMpg123Once();
         int Error = MPG123_OK;
         H = mpg123_new(nullptr, &Error);
@@ -43,6 +46,7 @@ struct TDecoder {
         mpg123_param(H, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
         mpg123_param(H, MPG123_ADD_FLAGS,
                      MPG123_QUIET | MPG123_FORCE_FLOAT | MPG123_IGNORE_INFOFRAME | MPG123_NO_READAHEAD, 0.0);
+        if (FreeFormatBytes > 0) mpg123_param(H, MPG123_FREEFORMAT_SIZE, FreeFormatBytes, 0.0);
         if (mpg123_open_feed(H) != MPG123_OK) Fail("cannot take a stream");
     }
     ~TDecoder() { mpg123_delete(H); }
@@ -79,7 +83,24 @@ void ScanFrameLevels(const std::string& FileName, const TMp3FrameIndex& Index, s
         WarmUp += Index.Frames()[--Feed].Length;
 
     TFileStream Source(FileName, TFileMode::fmOpenRead);
-    TDecoder Decoder;
+    uint8_t Header[FrameHeaderBytes] = {0};
+    auto HeaderAt = [&](size_t Number) {
+        const TMp3FrameIndex::TIterator Frame = Index.From(Number);
+        Source.SetPosition(Frame->Offset);
+        Source.Read(Header, FrameHeaderBytes);
+        return Frame->Length;
+    };
+    // A decoder that starts inside a CRC-protected stream decodes some of
+    // its frames otherwise, for good, than one that started at its first
+    // frame: such a stream is decoded from there.
+    HeaderAt(Feed);
+    if ((Header[1] & 0x01) == 0) Feed = 0;
+    long FreeFormatBytes = 0;
+    const int32_t FirstLength = HeaderAt(Feed);
+    TFrameHeader Frame;
+    if (DecodeFreeFormatHeader(Header, Frame))
+        FreeFormatBytes = long(FirstLength) - FrameHeaderBytes - Frame.Padding * PaddingSlotBytes(Frame.Layer);
+    TDecoder Decoder(FreeFormatBytes);
     uint8_t Bytes[MaxFrameBytes];
     int Channels = 0;
     // Decoded frames belong to the fed frames in order, and the decoder gives

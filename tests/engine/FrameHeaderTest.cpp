@@ -52,9 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
                     false,
                     418,
                     1152000.0 / 44100},
-        // The padding bit adds one byte for layer 1 too: Trunc(48 * 32000 / 44100) + 1.
+        // Layer 1 counts in slots of four bytes, the padding one slot: (Trunc(12 * 32000 / 44100) + 1) * 4.
         THeaderCase{
-            "Mpeg1L1_32k_44100_Padded", {0xFF, 0xFF, 0x12, 0x00}, 1.0, 1, 32, 44100, 1, false, 35, 384000.0 / 44100},
+            "Mpeg1L1_32k_44100_Padded", {0xFF, 0xFF, 0x12, 0x00}, 1.0, 1, 32, 44100, 1, false, 36, 384000.0 / 44100},
         THeaderCase{"Mpeg1L3_320k_48000", {0xFF, 0xFB, 0xE4, 0x40}, 1.0, 3, 320, 48000, 0, false, 960, 24.0},
         THeaderCase{"Mpeg1L2_384k_32000", {0xFF, 0xFD, 0xE8, 0x00}, 1.0, 2, 384, 32000, 0, false, 1728, 36.0},
         THeaderCase{

@@ -61,6 +61,8 @@ int SamplesPerFrame(int VersionCode, int Layer) {
 }
 
 int FrameLength(const TFrameKind& Kind) {
+    // Layer I counts in four-byte slots, its padding one slot.
+    if (Kind.Layer == 1) return (int(std::trunc(12.0 * Kind.BitRateKbps * 1000 / Kind.SampleRate)) + Kind.Padding) * 4;
     const double S = SamplesPerFrame(Kind.VersionCode, Kind.Layer);
     return int(std::trunc(S / 8 * Kind.BitRateKbps * 1000 / Kind.SampleRate)) + Kind.Padding;
 }
