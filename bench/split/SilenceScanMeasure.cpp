@@ -36,8 +36,10 @@ int main(int argc, char** argv) {
         }
     }
     try {
-        const std::vector<TSilence> Found =
-            Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads) : FindSilences(argv[1], Options);
+        size_t Decoded = 0;
+        const std::vector<TSilence> Found = Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads)
+                                                        : FindSilences(argv[1], Options, {}, &Decoded);
+        if (Runs && Threads == 0) std::printf("decoded %zu frames\n", Decoded);
         for (const TSilence& S : Found) {
             if (Runs)
                 std::printf("frames %lld..%lld  %.3f..%.3f s  split %.3f s\n", (long long)S.FirstFrame,
