@@ -110,7 +110,7 @@ public:
         return Runs();
     }
 
-    size_t Decoded() const { return FDecoded; }
+    TSilenceScanFacts Facts() const { return {FIndex.Count(), FDecoded, FIndex.LengthMs()}; }
 
 private:
     size_t Count() const { return FIndex.Count(); }
@@ -341,9 +341,9 @@ private:
 }  // namespace
 
 std::vector<TSilence> FindSilences(const std::string& FileName, const TSilenceScanOptions& Options,
-                                   const TScanProgress& Progress, size_t* DecodedFrames) {
+                                   const TScanProgress& Progress, TSilenceScanFacts* Facts) {
     TFirstPass Pass(FileName, Options, Progress);
     std::vector<TSilence> Runs = Pass.Run();
-    if (DecodedFrames) *DecodedFrames = Pass.Decoded();
+    if (Facts) *Facts = Pass.Facts();
     return Runs;
 }

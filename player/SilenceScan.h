@@ -43,9 +43,14 @@ using TScanProgress = std::function<void(int64_t DoneMs, int64_t TotalMs)>;
 // are certainly quiet, and a frame decoded every little less than MinSilenceMs shows that no
 // run fits between it and the next (player/SilenceFirstPass.cpp). The runs are those of a
 // decode of every frame. DecodedFrames, when given, is told how many frames were decoded
-// (warm-up frames included). Two threads.
+// Two threads. Facts, when given, is told what the search met.
+struct TSilenceScanFacts {
+    size_t Frames = 0;         // the audio frames of the file
+    size_t DecodedFrames = 0;  // how many of them were decoded (warm-up frames included, some more than once)
+    int64_t LengthMs = 0;      // the file's length as the engine measures it
+};
 std::vector<TSilence> FindSilences(const std::string& FileName, const TSilenceScanOptions& Options,
-                                   const TScanProgress& Progress = {}, size_t* DecodedFrames = nullptr);
+                                   const TScanProgress& Progress = {}, TSilenceScanFacts* Facts = nullptr);
 
 // The same by decoding every frame: the file cut into Threads stretches of
 // frames decoded side by side (a short file takes fewer). The result is the
