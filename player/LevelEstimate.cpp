@@ -59,11 +59,20 @@ public:
         }
         L.Known = true;
         const double Samples = double(Frame.Samples) * E.Channels;
+        // A granule's samples come out spread over its own span and the
+        // next (the lapped transform) and later by 481 samples of 576 (the
+        // synthesis filters): a span holds, of the granules' energies,
+        // about these shares of the one two before, the one before and its
+        // own. Before the first granule known, the first stands for them.
+        const TEnergyUnit* Spans[4] = {FPast[1].Known ? &FPast[1].Unit : &E.Unit[0],
+                                       FPast[0].Known ? &FPast[0].Unit : &E.Unit[0], &E.Unit[0], &E.Unit[1]};
+        constexpr double Share[3] = {0.42, 0.5, 0.08};
         double Estimate = 0.0, Peak = 0.0;
-        for (int U = 0; U < E.Units; ++U) {
-            Estimate += E.Unit[U].Estimate;
-            Peak += E.Unit[U].PeakEstimate;
-        }
+        for (int U = 0; U < E.Units; ++U)
+            for (int W = 0; W < 3; ++W) {
+                Estimate += Share[W] * Spans[U + W]->Estimate;
+                Peak += Share[W] * Spans[U + W]->PeakEstimate;
+            }
         L.RmsDb = Db(Estimate / Samples);
         L.PeakDb = Db(Peak);
 
