@@ -32,7 +32,6 @@ namespace {
 struct TKindStats {
     std::vector<double> RmsError, PeakError;  // estimate - decoded, frames both know and decode above -90 dB
     long Frames = 0, Unknown = 0, AboveCeiling = 0, CertainlyQuiet = 0, Quiet = 0;
-    double WorstOverCeiling = -1e9;
 };
 
 double Percentile(std::vector<double> V, double P) {
@@ -121,9 +120,8 @@ int main(int argc, char** argv) {
                                     return;
                                 }
                                 if (D.LevelDb > E.CeilingDb) ++S.AboveCeiling;
-                                S.WorstOverCeiling = std::max(S.WorstOverCeiling, D.LevelDb - E.CeilingDb);
-                                if (E.CeilingDb < Threshold) ++S.CertainlyQuiet;
                                 if (D.LevelDb < Threshold) ++S.Quiet;
+                                if (D.LevelDb < Threshold && E.CeilingDb < Threshold) ++S.CertainlyQuiet;
                                 if (D.LevelDb > -90.0 && std::isfinite(E.RmsDb)) {
                                     S.RmsError.push_back(E.RmsDb - D.LevelDb);
                                     S.PeakError.push_back(E.PeakDb - D.PeakDb);
@@ -131,14 +129,18 @@ int main(int argc, char** argv) {
                             });
         }
         if (EstimateOnly) return 0;
-        std::printf("%-18s %8s %7s | %-23s | %-23s | %9s %9s | %7s %9s\n", "kind", "frames", "unknown",
-                    "RMS error dB: median p99", "peak err dB: median p99", "|err| med", "p99", "quiet", "ceiling");
+        std::printf("%-17s %7s %7s | %-26s | %-19s | %-26s\n", "", "", "", "RMS, |estimate - decoded| dB", "peak, |error| dB",
+                    "quiet frames (ceiling shown)");
+        std::printf("%-17s %7s %7s | %7s %7s %10s | %7s %10s | %8s %8s %8s\n", "kind", "frames", "unknown", "median",
+                    "p99", "bias", "median", "p99", "decoded", "ceiling", "above");
         for (const auto& [Kind, S] : Stats)
-            std::printf("%-18s %8ld %7ld | %+10.2f %+11.2f | %+10.2f %+11.2f | %9.2f %9.2f | %7ld %9ld  above ceiling: %ld (worst %+.2f dB)\n",
-                        Kind.c_str(), S.Frames, S.Unknown, Median(S.RmsError),
-                        S.RmsError.empty() ? NAN : Percentile(S.RmsError, 0.99) * (Median(S.RmsError) < 0 ? -1 : 1),
-                        Median(S.PeakError), Percentile(S.PeakError, 0.99), Percentile(S.RmsError, 0.5),
-                        Percentile(S.RmsError, 0.99), S.Quiet, S.CertainlyQuiet, S.AboveCeiling, S.WorstOverCeiling);
+            std::printf("%-17s %7ld %7ld | %7.2f %7.2f %+10.2f | %7.2f %10.2f | %8ld %8ld %8ld\n", Kind.c_str(), S.Frames,
+                        S.Unknown, Percentile(S.RmsError, 0.5), Percentile(S.RmsError, 0.99), Median(S.RmsError),
+                        Percentile(S.PeakError, 0.5), Percentile(S.PeakError, 0.99), S.Quiet, S.CertainlyQuiet,
+                        S.AboveCeiling);
+        std::printf("(errors over frames decoded above -90 dB; bias: the median of the signed error; quiet: decoded "
+                    "below %.0f dB, and of them below by their ceiling; above: frames decoded above their ceiling)\n",
+                    Threshold);
     } catch (const std::exception& E) {
         std::fprintf(stderr, "%s\n", E.what());
         return 1;
