@@ -8,6 +8,8 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "engine/FrameHeader.h"
+#include "engine/InfoFrame.h"
 #include "platform/FileStream.h"
 
 namespace {
@@ -24,6 +26,15 @@ constexpr size_t WarmUpAlignment = 8;
 
 // The largest frame the index can hold (a 12-bit length).
 constexpr size_t MaxFrameBytes = 4096;
+
+constexpr double Undecoded = std::numeric_limits<double>::infinity();
+
+// Layer III main data reaches back at most this many bytes (9 bits in
+// MPEG 1, 8 in MPEG 2 and 2.5).
+constexpr int MaxMainDataBegin1 = 511, MaxMainDataBegin2 = 255;
+// The header's largest bit rate: a frame with room for all of that.
+constexpr uint8_t LargestBitRateIndex = 14;
+constexpr int CrcBytes = 2;
 
 void InitialiseMpg123Once() {
     static std::once_flag Once;
@@ -87,7 +98,43 @@ struct TLevelDecoder::TState {
     TDecoder Decoder;
     bool Used = false;
     int Channels = 0;  // of the output format, told once while it stays the same
+    size_t LeadNumber = 0;
+    uint8_t CarrierBytes[2048];
     TState(const std::string& FileName, const TMp3FrameIndex& I) : Index(I), Source(FileName, TFileMode::fmOpenRead) {}
+
+    // A fresh stream: nothing of the stretch before carries over.
+    void Restart() {
+        if (Used && mpg123_open_feed(Decoder.H) != MPG123_OK) Decoder.Fail("cannot take a stream");
+        Used = true;
+    }
+    void Read(const TMp3IndexedFrame& Frame, uint8_t* Bytes) {
+        Source.SetPosition(Frame.Offset);
+        Source.ReadBuffer(Bytes, Frame.Length);
+    }
+    // Feeds a frame and shows Take the level of each frame the decoder gives
+    // out for it (one, or none for a frame it finds damaged).
+    template <class TTake>
+    void Feed(const uint8_t* Bytes, size_t Length, TTake&& Take) {
+        mpg123_handle* const H = Decoder.H;
+        if (mpg123_feed(H, Bytes, Length) != MPG123_OK) Decoder.Fail("cannot take a frame");
+        for (;;) {
+            off_t Number = 0;
+            unsigned char* Audio = nullptr;
+            size_t AudioBytes = 0;
+            const int Result = mpg123_decode_frame(H, &Number, &Audio, &AudioBytes);
+            if (Result == MPG123_NEED_MORE || Result == MPG123_DONE) return;
+            if (Result == MPG123_NEW_FORMAT) {
+                long Rate = 0;
+                int Encoding = 0;
+                mpg123_getformat(H, &Rate, &Channels, &Encoding);
+                if (Encoding != MPG123_ENC_FLOAT_32) Decoder.Fail("gives no 32-bit float samples");
+                continue;
+            }
+            if (Result != MPG123_OK) Decoder.Fail("failed");
+            const size_t Count = AudioBytes / sizeof(float);
+            if (Count > 0 && Channels > 0) Take(LevelOf(reinterpret_cast<const float*>(Audio), Count, Channels));
+        }
+    }
 };
 
 TLevelDecoder::TLevelDecoder(const std::string& FileName, const TMp3FrameIndex& Index)
@@ -109,12 +156,8 @@ bool TLevelDecoder::Decode(size_t Feed, size_t First, size_t End, const TFrameLe
     End = std::min(End, Index.Count());
     Feed = std::min(Feed, First);
     if (First >= End) return true;
-    mpg123_handle* const H = F->Decoder.H;
-    // A fresh stream: nothing of the stretch before carries over.
-    if (F->Used && mpg123_open_feed(H) != MPG123_OK) F->Decoder.Fail("cannot take a stream");
-    F->Used = true;
+    F->Restart();
     uint8_t Bytes[MaxFrameBytes];
-    int& Channels = F->Channels;
     // Decoded frames belong to the fed frames in order, and the decoder gives
     // each one out as soon as it has been fed (no read-ahead): a frame it
     // gave nothing for (it found it damaged) is reported as undecoded, so
@@ -126,32 +169,79 @@ bool TLevelDecoder::Decode(size_t Feed, size_t First, size_t End, const TFrameLe
     };
     for (TMp3FrameIndex::TIterator In = Index.From(Feed); In.Number() < End; ++In) {
         if (Stop && Stop->load(std::memory_order_relaxed)) return false;
-        F->Source.SetPosition(In->Offset);
-        F->Source.ReadBuffer(Bytes, In->Length);
-        if (mpg123_feed(H, Bytes, In->Length) != MPG123_OK) F->Decoder.Fail("cannot take a frame");
-        for (;;) {
-            off_t Number = 0;
-            unsigned char* Audio = nullptr;
-            size_t AudioBytes = 0;
-            const int Result = mpg123_decode_frame(H, &Number, &Audio, &AudioBytes);
-            if (Result == MPG123_NEED_MORE || Result == MPG123_DONE) break;
-            if (Result == MPG123_NEW_FORMAT) {
-                long Rate = 0;
-                int Encoding = 0;
-                mpg123_getformat(H, &Rate, &Channels, &Encoding);
-                if (Encoding != MPG123_ENC_FLOAT_32) F->Decoder.Fail("gives no 32-bit float samples");
-                continue;
-            }
-            if (Result != MPG123_OK) F->Decoder.Fail("failed");
-            if (Out.Number() > In.Number() || Channels <= 0) continue;
-            const size_t Count = AudioBytes / sizeof(float);
-            if (Count == 0) continue;  // reported as undecoded below
-            Report(LevelOf(reinterpret_cast<const float*>(Audio), Count, Channels));
-        }
-        constexpr double Undecoded = std::numeric_limits<double>::infinity();
+        F->Read(*In, Bytes);
+        F->Feed(Bytes, In->Length, [&](const TFrameLevel& Level) {
+            if (Out.Number() <= In.Number()) Report(Level);
+        });
         while (Out.Number() <= In.Number()) Report({Undecoded, 0, Undecoded});
     }
     return true;
+}
+
+size_t TLevelDecoder::CarrierFor(const uint8_t* Lead) {
+    TFrameHeader Header;
+    if (!DecodeFrameHeader(Lead, Header) || Header.Layer != 3) return 0;
+    const int Reservoir = Header.Version == 1.0 ? MaxMainDataBegin1 : MaxMainDataBegin2;
+    // The largest frame of its kind, without CRC: room for the reservoir.
+    uint8_t* const Carrier = F->CarrierBytes;
+    std::copy(Lead, Lead + FrameHeaderBytes, Carrier);
+    Carrier[1] |= 0x01;
+    Carrier[2] = uint8_t((LargestBitRateIndex << 4) | (Lead[2] & 0x0D));
+    TFrameHeader Shape;
+    if (!DecodeFrameHeader(Carrier, Shape) || Shape.Length > int(sizeof F->CarrierBytes) ||
+        Shape.Length - SideInfoEnd(Shape) < Reservoir)
+        return 0;
+    const size_t Length = size_t(Shape.Length);
+    std::fill(Carrier + FrameHeaderBytes, Carrier + Length, uint8_t(0));
+    // The last bytes of the frames before Lead, the latest last, each frame's
+    // bytes behind its side information only.
+    int Have = 0;
+    uint8_t Bytes[MaxFrameBytes];
+    for (size_t K = F->LeadNumber; K > 0 && Have < Reservoir;) {
+        const TMp3IndexedFrame Before = F->Index.Frames()[--K];
+        F->Read(Before, Bytes);
+        TFrameHeader H;
+        if (!DecodeFrameHeader(Bytes, H) || H.Layer != 3 || H.Version != Header.Version || H.Mono != Header.Mono) break;
+        const int Behind = Before.Length - SideInfoEnd(H) - ((Bytes[1] & 1) ? 0 : CrcBytes);
+        const int Take = std::clamp(Reservoir - Have, 0, std::max(Behind, 0));
+        std::copy(Bytes + Before.Length - Take, Bytes + Before.Length, Carrier + Length - Have - Take);
+        Have += Take;
+    }
+    return Length;
+}
+
+TFrameLevel TLevelDecoder::DecodeAlone(size_t Number, size_t* Fed) {
+    const TMp3FrameIndex& Index = F->Index;
+    const TMp3IndexedFrame Frame = Index.Frames()[Number];
+    // The frames whose values reach its samples: one of 1152 samples (the
+    // lapped transform's overlap and the synthesis filter's 15 subband
+    // samples lie in it), two of fewer.
+    const size_t Reach = Frame.Samples == 1152 ? 1 : 2;
+    TFrameLevel Level{Undecoded, 0, Undecoded};
+    const auto Take = [&](const TFrameLevel& L) { Level = L; };
+    if (Number < Reach) {
+        Decode(0, Number, Number + 1, [&](size_t, const TMp3IndexedFrame&, const TFrameLevel& L) { Level = L; });
+        if (Fed) *Fed = Number + 1;
+        return Level;
+    }
+    // Layer III: the main data of the first of them lies in the frames
+    // before it. They are not fed: a frame of silence is, that carries
+    // their last bytes, as many as main data may reach back for.
+    const size_t Lead = Number - Reach;
+    F->Restart();
+    uint8_t Bytes[MaxFrameBytes];
+    TMp3FrameIndex::TIterator It = Index.From(Lead);
+    F->Read(*It, Bytes);
+    F->LeadNumber = Lead;
+    const size_t Carrier = CarrierFor(Bytes);
+    if (Carrier > 0) F->Feed(F->CarrierBytes, Carrier, [](const TFrameLevel&) {});
+    if (Fed) *Fed = Reach + 1 + (Carrier > 0 ? 1 : 0);
+    for (;; ++It) {
+        if (It.Number() > Lead) F->Read(*It, Bytes);
+        Level = {Undecoded, 0, Undecoded};
+        F->Feed(Bytes, It->Length, Take);
+        if (It.Number() == Number) return Level;
+    }
 }
 
 void ScanFrameLevels(const std::string& FileName, const TMp3FrameIndex& Index, size_t First, size_t End,

@@ -55,7 +55,16 @@ public:
     // for bit, those of a decode of the whole file (what ScanFrameLevels does).
     static size_t ExactFeed(const TMp3FrameIndex& Index, size_t First);
 
+    // The level of frame Number decoded with the least before it that its
+    // samples depend on: the same samples as in a decode of the whole file
+    // but for rounding (the synthesis filter's ring starts elsewhere), where
+    // the frames before it are intact and of its kind. Fed, when given, is
+    // told how many frames the decoder took.
+    TFrameLevel DecodeAlone(size_t Number, size_t* Fed = nullptr);
+
 private:
+    size_t CarrierFor(const uint8_t* Lead);
+
     struct TState;
     std::unique_ptr<TState> F;
 };

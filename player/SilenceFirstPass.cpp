@@ -203,25 +203,19 @@ private:
             A = B;
         }
 
-        // Where each probe's decode starts, found before the threads change any state.
-        std::vector<size_t> Feeds(Probes.size());
-        for (size_t I = 0; I < Probes.size(); ++I) ProbeFeed(Probes[I], Feeds[I]);
         const size_t Split = Parts(Probes.size() * 16);
         std::atomic<size_t> Done{0};
         OnThreads(Split, FStop, Tick(0.2, 0.5, Done, Probes.size()), [&](size_t P) {
             TLevelDecoder Decoder(FFileName, FIndex);
             for (size_t I = Probes.size() * P / Split; I < Probes.size() * (P + 1) / Split; ++I) {
-                const size_t Frame = Probes[I], Feed = Feeds[I];
-                const bool Going = Decoder.Decode(
-                    Feed, Frame, Frame + 1,
-                    [&](size_t, const TMp3IndexedFrame&, const TFrameLevel& Level) {
-                        // A frame the decoder gives nothing for here may decode in the whole file.
-                        if (Level.Samples > 0 && Level.LevelDb >= FOptions.ThresholdDb + ProbeMargin)
-                            FState[Frame] = uint8_t((FState[Frame] & ~StatusBits) | Loud);
-                    },
-                    &FStop);
-                if (!Going) return;
-                FDecodedPart[P] += Frame + 1 - Feed;
+                if (FStop.load(std::memory_order_relaxed)) return;
+                const size_t Frame = Probes[I];
+                size_t Fed = 0;
+                const TFrameLevel Level = Decoder.DecodeAlone(Frame, &Fed);
+                // A frame the decoder gives nothing for here may decode in the whole file.
+                if (Level.Samples > 0 && Level.LevelDb >= FOptions.ThresholdDb + ProbeMargin)
+                    FState[Frame] = uint8_t((FState[Frame] & ~StatusBits) | Loud);
+                FDecodedPart[P] += Fed;
                 Done.fetch_add(1, std::memory_order_relaxed);
             }
         });
