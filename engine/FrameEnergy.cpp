@@ -58,6 +58,19 @@ public:
         if (Shift + N > 64) Word |= FWords[W + 1] >> (64 - Shift);  // Shift > 32 here
         return uint32_t(Word >> (64 - N));
     }
+    // 1..64 bits.
+    uint64_t TakeWide(int N) {
+        const int At = FPos;
+        FPos += N;
+        if (FPos > FCount * 8) {
+            FOverrun = true;
+            return 0;
+        }
+        const int W = At >> 6, Shift = At & 63;
+        uint64_t Word = FWords[W] << Shift;
+        if (Shift > 0 && Shift + N > 64) Word |= FWords[W + 1] >> (64 - Shift);
+        return Word >> (64 - N);
+    }
     bool Overrun() const { return FOverrun; }
 
 private:
@@ -98,45 +111,46 @@ struct TGranuleSide {
 // Scfsi: the MPEG 1 scale factor selection of the channel, for the second
 // granule (its four band groups, first group in bit 3).
 TGranuleSide ReadGranule(TBits& B, bool Mpeg1, int Scfsi) {
+    // The granule's 59 bits (MPEG 1; 63 in MPEG 2 and 2.5) at once, the
+    // fields taken from the top.
+    const int Width = Mpeg1 ? 59 : 63;
+    const uint64_t Bits = B.TakeWide(Width);
+    int At = 0;
+    const auto Field = [&](int N) {
+        At += N;
+        return int((Bits >> (Width - At)) & ((uint64_t(1) << N) - 1));
+    };
     TGranuleSide G;
-    const uint32_t Sizes = B.Take(29);  // part2_3_length, big_values, global_gain
-    G.Part23 = int(Sizes >> 17);
-    G.BigValues = int((Sizes >> 8) & 511);
-    G.GlobalGain = int(Sizes & 255);
-    const int Compress = int(B.Take(Mpeg1 ? 4 : 9));
-    int Tables = 3;
+    G.Part23 = Field(12);
+    G.BigValues = Field(9);
+    G.GlobalGain = Field(8);
+    const int Compress = Field(Mpeg1 ? 4 : 9);
     G.ScaleBits = ScaleFactorBits(Mpeg1, Compress);
-    if (Mpeg1) {
-        const int S1 = ScaleBits1[Compress], S2 = ScaleBits2[Compress];
-        // Long blocks: bands 0-5 and 6-10 with S1 bits, 11-15 and 16-20 with S2; a group whose
-        // selection bit is set is taken from the first granule.
-        G.Part2 = (Scfsi & 8 ? 0 : 6 * S1) + (Scfsi & 4 ? 0 : 5 * S1) + (Scfsi & 2 ? 0 : 5 * S2) + (Scfsi & 1 ? 0 : 5 * S2);
-    }
-    if (B.Take(1)) {  // window switching
-        const auto BlockType = uint8_t(B.Take(2));
-        const bool Mixed = B.Take(1) != 0;
+    const int S1 = Mpeg1 ? ScaleBits1[Compress] : 0, S2 = Mpeg1 ? ScaleBits2[Compress] : 0;
+    // Long blocks: bands 0-5 and 6-10 with S1 bits, 11-15 and 16-20 with S2;
+    // a group whose selection bit is set is taken from the first granule.
+    G.Part2 = (Scfsi & 8 ? 0 : 6 * S1) + (Scfsi & 4 ? 0 : 5 * S1) + (Scfsi & 2 ? 0 : 5 * S2) + (Scfsi & 1 ? 0 : 5 * S2);
+    int Tables[3] = {0, 0, 0};
+    if (Field(1)) {  // window switching
+        const auto BlockType = uint8_t(Field(2));
+        const bool Mixed = Field(1) != 0;
         G.Window = BlockType == 0 ? 0xFF : Mixed ? MixedWindow : BlockType;  // type 0 here is an error
-        Tables = 2;
         G.Short = BlockType == 2;
-        if (Mpeg1 && BlockType == 2) {
-            const int S1 = ScaleBits1[Compress], S2 = ScaleBits2[Compress];
-            G.Part2 = Mixed ? 17 * S1 + 18 * S2 : 18 * (S1 + S2);
-        }
+        if (G.Short) G.Part2 = Mixed ? 17 * S1 + 18 * S2 : 18 * (S1 + S2);
+        Tables[0] = Field(5);
+        Tables[1] = Field(5);
+        for (int W = 0; W < 3; ++W) G.SubblockGain += Field(3);
+    } else {
+        for (int& Table : Tables) Table = Field(5);
+        Field(7);  // region counts
     }
-    for (int T = 0; T < Tables; ++T) {
-        const auto Table = int(B.Take(5));
+    for (const int Table : Tables) {
         if (TableLargest[Table] < 0) G.BadTable = true;
         if (TableLargest[Table] > TableLargest[G.Table]) G.Table = Table;
     }
-    if (Tables == 2) {
-        for (int W = 0; W < 3; ++W) G.SubblockGain += int(B.Take(3));
-    } else {
-        B.Take(7);  // region counts
-    }
-    if (Mpeg1) B.Take(1);  // preflag
-    G.ScaleStep = B.Take(1) != 0;
-    B.Take(1);  // count1 table
-    return G;
+    if (Mpeg1) Field(1);  // preflag
+    G.ScaleStep = Field(1) != 0;
+    return G;  // the last bit, the count1 table, says nothing of size
 }
 
 // Likely energies of a granule's decoded samples (Rms) and of their largest
