@@ -130,6 +130,18 @@ ratio("levels", "info", "target: at most 2")
 PY
 
 echo
+echo "== The same, interleaved: each contender in turn, round after round, so that other work on the"
+echo "   machine slows them alike (medians)"
+interleaved=("split --silence=$CLI split $SRC --silence --output-dir $PIECES --overwrite"
+    "mp3splt -s=$SPLT" "levels=$CLI levels $SRC" "info=$CLI info $SRC"
+    --prepare "split --silence=rm -rf $PIECES" --prepare "mp3splt -s=rm -rf $OUT && mkdir -p $OUT")
+if [ -n "$BEFORE" ]; then
+    interleaved+=("split --silence before=$BEFORE split $SRC --silence --output-dir $PIECES --overwrite"
+        --prepare "split --silence before=rm -rf $PIECES")
+fi
+python3 "$REPO/bench/split/interleaved.py" "$MIN_RUNS" "${interleaved[@]}"
+
+echo
 echo "== Frames the search decodes"
 "$SCAN" "$SRC" --runs | head -1
 
