@@ -84,8 +84,8 @@ private:
 };
 
 // The pieces the options ask for; false (reported) when they cannot be had.
-bool PlanPieces(const TSplitOptions& O, TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces,
-                int& Exit, std::ostream& Err) {
+bool PlanPieces(const TSplitOptions& O, TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces, int& Exit,
+                std::ostream& Err) {
     const int64_t Length = Engine.DataInfo.LengthMs;
     if (!O.Cue.empty()) {
         try {

@@ -23,7 +23,7 @@ constexpr double LappedGain = 9.0, UnlappedGain = 36.0;
 
 // Huffman tables 0..31: the largest magnitude each one codes. Tables 16..31
 // add linbits to 15; 4 and 14 do not exist (-1).
-constexpr int TableLargest[32] = {0,  1,  2,  2,  -1,  3,   3,    3,    5,  5,  5,  7,   7,   7,   -1,  15,
+constexpr int TableLargest[32] = {0,  1,  2,  2,  -1, 3,   3,    3,    5,  5,  5,  7,   7,   7,   -1,   15,
                                   16, 18, 22, 30, 78, 270, 1038, 8206, 30, 46, 78, 142, 270, 526, 2062, 8206};
 
 // Bits taken from a frame's first bytes, most significant first, out of
@@ -98,10 +98,10 @@ int ScaleFactorBits(bool Mpeg1, int Compress) {
 // Layer III: one granule of one channel as its side information tells it.
 struct TGranuleSide {
     int Part23 = 0, BigValues = 0, GlobalGain = 0;
-    int Part2 = 0;    // bits of its scale factors (MPEG 1; 0 for MPEG 2, whose count takes tables)
-    int Table = 0;    // of the big-value tables in use, the one that codes the largest magnitude
-    int ScaleBits = 0;     // the most bits a scale factor of it takes
-    int SubblockGain = 0;  // short blocks: the three windows' gains, summed
+    int Part2 = 0;           // bits of its scale factors (MPEG 1; 0 for MPEG 2, whose count takes tables)
+    int Table = 0;           // of the big-value tables in use, the one that codes the largest magnitude
+    int ScaleBits = 0;       // the most bits a scale factor of it takes
+    int SubblockGain = 0;    // short blocks: the three windows' gains, summed
     bool ScaleStep = false;  // scalefac_scale: scale factors in steps of 2^1 rather than 2^0.5
     bool Short = false;
     uint8_t Window = 0;
@@ -303,7 +303,8 @@ struct TAllocationTable {
     int Subbands;
     uint8_t Bits[32];
 };
-constexpr TAllocationTable HighRate27 = {27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
+constexpr TAllocationTable HighRate27 = {
+    27, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2}};
 constexpr TAllocationTable HighRate30 = {
     30, {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 2, 2, 2, 2, 2, 2, 2}};
 constexpr TAllocationTable LowRate8 = {8, {4, 4, 3, 3, 3, 3, 3, 3}};

@@ -75,14 +75,14 @@ public:
         if (Unknown.empty()) return;
         TLevelDecoder Decoder(FileName, Index);
         for (const auto& [First, End] : Unknown)
-            if (!Decoder.Decode(TLevelDecoder::ExactFeed(Index, First), First, End,
-                                [&](size_t N, const TMp3IndexedFrame& Frame, const TFrameLevel& L) {
-                                    TSum& S = SumOf(N, Frame);
-                                    S.Decoded = true;
-                                    if (L.Samples > 0)
-                                        S.Level(L.LevelDb, L.PeakDb, double(L.Samples) * (Frame.Mono ? 1 : 2));
-                                },
-                                Stop))
+            if (!Decoder.Decode(
+                    TLevelDecoder::ExactFeed(Index, First), First, End,
+                    [&](size_t N, const TMp3IndexedFrame& Frame, const TFrameLevel& L) {
+                        TSum& S = SumOf(N, Frame);
+                        S.Decoded = true;
+                        if (L.Samples > 0) S.Level(L.LevelDb, L.PeakDb, double(L.Samples) * (Frame.Mono ? 1 : 2));
+                    },
+                    Stop))
                 return;
     }
 
@@ -125,7 +125,8 @@ std::vector<TLevelBucket> LevelEnvelope(const std::string& FileName, const TMp3F
     const size_t Threads =
         std::clamp<size_t>(size_t(std::max(Options.Threads, 1)), 1, std::max<size_t>(Count / 256, 1));
     std::vector<TPart> Parts;
-    for (size_t P = 0; P < Threads; ++P) Parts.emplace_back(Count * P / Threads, Count * (P + 1) / Threads, Options.BucketMs);
+    for (size_t P = 0; P < Threads; ++P)
+        Parts.emplace_back(Count * P / Threads, Count * (P + 1) / Threads, Options.BucketMs);
     std::vector<std::future<void>> Others;
     for (size_t P = 1; P < Threads; ++P)
         Others.push_back(

@@ -97,7 +97,8 @@ public:
             Certain = Certain && P.Known;
             Bound += P.Unit.Bound;
             if (W > 0 && !P.Silent && !Window[W - 1]->Silent)
-                Follow = Follow && WindowsFollow(Window[W - 1]->Unit, P.Unit, std::min(P.Channels, Window[W - 1]->Channels));
+                Follow =
+                    Follow && WindowsFollow(Window[W - 1]->Unit, P.Unit, std::min(P.Channels, Window[W - 1]->Channels));
         }
         double Gain = 0.0;
         for (int W = 0; W < Count; ++W)
@@ -160,8 +161,8 @@ void EstimateFrameLevels(const std::string& FileName, const TMp3FrameIndex& Inde
                     Head = Copy;
                 }
                 TFrameHeader Header;
-                EnergyOf[I] = !Short && DecodeFrameHeader(Head, Header) ? ReadFrameEnergy(Head, Want, Header)
-                                                                        : TFrameEnergy{};
+                EnergyOf[I] =
+                    !Short && DecodeFrameHeader(Head, Header) ? ReadFrameEnergy(Head, Want, Header) : TFrameEnergy{};
             }
         });
         if (Short) throw EReadError(FileName, "The file is shorter than its frames.");

@@ -16,8 +16,8 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
-#include <utility>
 #include <future>
+#include <utility>
 #include <vector>
 
 #include "player/FrameLevels.h"
@@ -40,10 +40,10 @@ enum : uint8_t {
     Settled = 4,  // its ceiling is finite: it and the frames before it decode as they do in the whole file
 };
 
-// A probe decodes a frame from a few frames before it (not from the frames
-// that make its levels exact to the last bit): its level lies within
-// rounding of the exact one, and is taken as loud only this far above the
-// threshold.
+// A probe decodes a frame with only what its samples depend on before it
+// (not from the frames that make its level exact to the last bit): its
+// level lies within rounding of the exact one, and is taken as loud only
+// this far above the threshold.
 constexpr double ProbeMargin = 0.01;
 // A probe may move this many frames to a frame more likely loud.
 constexpr size_t ProbeLeeway = 4;
@@ -99,8 +99,9 @@ void OnThreads(size_t Parts, std::atomic<bool>& Stop, const std::function<void()
 class TFirstPass {
 public:
     TFirstPass(const std::string& FileName, const TSilenceScanOptions& Options, const TScanProgress& Progress)
-        : FFileName(FileName), FOptions(Options), FIndex(TMp3FrameIndex::OfFile(FileName)),
-          FProgress{Progress, FIndex.LengthMs()}, FState(FIndex.Count(), Unknown), FGuess(FIndex.Count(), 0) {}
+        : FFileName(FileName), FOptions(Options),
+          FIndex(TMp3FrameIndex::OfFile(FileName)), FProgress{Progress, FIndex.LengthMs()},
+          FState(FIndex.Count(), Unknown), FGuess(FIndex.Count(), 0) {}
 
     std::vector<TSilence> Run() {
         Estimate();
@@ -142,18 +143,21 @@ private:
         FLongestMs = *std::max_element(Longest.begin(), Longest.end());
     }
 
-    // Where a probe of frame P starts feeding: the frames whose samples
-    // reach P's (one frame of 1152 samples, two of fewer) and those that
-    // hold the first of them's main data. None when one of them is not settled.
-    bool ProbeFeed(size_t P, size_t& Feed) const {
+    // Whether frame P can be probed (TLevelDecoder::DecodeAlone): the
+    // frames whose values reach its samples (one frame of 1152 samples, two
+    // of fewer) and those that hold the first one's main data are settled
+    // and of its kind.
+    bool Probeable(size_t P) const {
         const TMp3IndexedFrame Frame = FIndex.Frames()[P];
         const size_t Reach = Frame.Samples == 1152 ? 1 : 2;
         if (P < Reach) return false;
-        Feed = P - Reach;
+        size_t Feed = P - Reach;
         int64_t Held = 0;
         while (Feed > 0 && Held < MainDataReach) Held += FIndex.Frames()[--Feed].Length - MainDataOffset;
-        for (size_t I = Feed; I <= P; ++I)
-            if (!(FState[I] & Settled)) return false;
+        for (TMp3FrameIndex::TIterator It = FIndex.From(Feed); It.Number() <= P; ++It)
+            if (!(FState[It.Number()] & Settled) || It->Samples != Frame.Samples ||
+                It->SampleRate != Frame.SampleRate || It->Mono != Frame.Mono)
+                return false;
         return true;
     }
 
@@ -161,9 +165,7 @@ private:
     bool PickProbe(size_t From, size_t To, size_t& Probe) const {
         bool Found = false;
         for (size_t I = From; I < To; ++I)
-            if (!Found || FGuess[I] > FGuess[Probe]) {
-                size_t Feed;
-                if (!ProbeFeed(I, Feed)) continue;
+            if ((!Found || FGuess[I] > FGuess[Probe]) && Probeable(I)) {
                 Probe = I;
                 Found = true;
             }
@@ -282,7 +284,8 @@ private:
                     Feed, Begin, End,
                     [&](size_t I, const TMp3IndexedFrame&, const TFrameLevel& Level) {
                         if ((FState[I] & StatusBits) == Quiet) return;
-                        FState[I] = uint8_t((FState[I] & ~StatusBits) | (Level.LevelDb < FOptions.ThresholdDb ? Quiet : Loud));
+                        FState[I] =
+                            uint8_t((FState[I] & ~StatusBits) | (Level.LevelDb < FOptions.ThresholdDb ? Quiet : Loud));
                     },
                     &FStop);
                 if (!Going) return;

@@ -91,8 +91,9 @@ int main(int argc, char** argv) {
             const auto Indexed = std::chrono::steady_clock::now();
             std::vector<TLevelEstimate> Estimates;
             Estimates.reserve(Index.Count());
-            EstimateFrameLevels(File, Index, 0, Index.Count(),
-                                [&](size_t, const TMp3IndexedFrame&, const TLevelEstimate& E) { Estimates.push_back(E); });
+            EstimateFrameLevels(
+                File, Index, 0, Index.Count(),
+                [&](size_t, const TMp3IndexedFrame&, const TLevelEstimate& E) { Estimates.push_back(E); });
             if (EstimateOnly) {
                 const auto Ms = [](auto D) { return std::chrono::duration<double, std::milli>(D).count(); };
                 std::printf("%s: %zu frames estimated; index %.1f ms, estimate %.1f ms\n", File.c_str(),
@@ -129,15 +130,15 @@ int main(int argc, char** argv) {
                             });
         }
         if (EstimateOnly) return 0;
-        std::printf("%-17s %7s %7s | %-26s | %-19s | %-26s\n", "", "", "", "RMS, |estimate - decoded| dB", "peak, |error| dB",
-                    "quiet frames (ceiling shown)");
+        std::printf("%-17s %7s %7s | %-26s | %-19s | %-26s\n", "", "", "", "RMS, |estimate - decoded| dB",
+                    "peak, |error| dB", "quiet frames (ceiling shown)");
         std::printf("%-17s %7s %7s | %7s %7s %10s | %7s %10s | %8s %8s %8s\n", "kind", "frames", "unknown", "median",
                     "p99", "bias", "median", "p99", "decoded", "ceiling", "above");
         for (const auto& [Kind, S] : Stats)
-            std::printf("%-17s %7ld %7ld | %7.2f %7.2f %+10.2f | %7.2f %10.2f | %8ld %8ld %8ld\n", Kind.c_str(), S.Frames,
-                        S.Unknown, Percentile(S.RmsError, 0.5), Percentile(S.RmsError, 0.99), Median(S.RmsError),
-                        Percentile(S.PeakError, 0.5), Percentile(S.PeakError, 0.99), S.Quiet, S.CertainlyQuiet,
-                        S.AboveCeiling);
+            std::printf("%-17s %7ld %7ld | %7.2f %7.2f %+10.2f | %7.2f %10.2f | %8ld %8ld %8ld\n", Kind.c_str(),
+                        S.Frames, S.Unknown, Percentile(S.RmsError, 0.5), Percentile(S.RmsError, 0.99),
+                        Median(S.RmsError), Percentile(S.PeakError, 0.5), Percentile(S.PeakError, 0.99), S.Quiet,
+                        S.CertainlyQuiet, S.AboveCeiling);
         std::printf("(errors over frames decoded above -90 dB; bias: the median of the signed error; quiet: decoded "
                     "below %.0f dB, and of them below by their ceiling; above: frames decoded above their ceiling)\n",
                     Threshold);

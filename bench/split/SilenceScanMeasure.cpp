@@ -39,8 +39,8 @@ int main(int argc, char** argv) {
     }
     try {
         TSilenceScanFacts Facts;
-        const std::vector<TSilence> Found = Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads)
-                                                        : FindSilences(argv[1], Options, {}, &Facts);
+        const std::vector<TSilence> Found =
+            Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads) : FindSilences(argv[1], Options, {}, &Facts);
         if (Runs && Threads == 0) std::printf("decoded %zu of %zu frames\n", Facts.DecodedFrames, Facts.Frames);
         for (const TSilence& S : Found) {
             if (Runs)

@@ -122,7 +122,8 @@ TEST(FrameEnergy, WindowsFollowOneAnotherAsTheFormatPrescribes) {
         {true, true, false, false},  // stop: long or start
     };
     for (uint8_t A = 0; A < 4; ++A)
-        for (uint8_t B = 0; B < 4; ++B) EXPECT_EQ(WindowsFollow(Unit(A), Unit(B), 2), Follows[A][B]) << int(A) << int(B);
+        for (uint8_t B = 0; B < 4; ++B)
+            EXPECT_EQ(WindowsFollow(Unit(A), Unit(B), 2), Follows[A][B]) << int(A) << int(B);
     EXPECT_FALSE(WindowsFollow(Unit(0), Unit(MixedWindow), 2));
     TEnergyUnit Split = Unit(0);
     Split.Windows[1] = 2;

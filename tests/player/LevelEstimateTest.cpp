@@ -99,8 +99,8 @@ bool SameRuns(const std::vector<TSilence>& A, const std::vector<TSilence>& B) {
 TEST(LevelEstimate, SilenceSearchFindsTheRunsOfTheFullDecode) {
     TScratchDir Dir;
     size_t Refused = 0;
-    const std::vector<std::string> Files = {Fixture("quiet.mp3"), Fixture("gaps.mp3"), DamagedCopy(Dir, Refused),
-                                            Fixture("vbr.mp3"), Fixture("mpeg25.mp3"), Fixture("layer2.mp2")};
+    const std::vector<std::string> Files = {Fixture("quiet.mp3"), Fixture("gaps.mp3"),   DamagedCopy(Dir, Refused),
+                                            Fixture("vbr.mp3"),   Fixture("mpeg25.mp3"), Fixture("layer2.mp2")};
     const TSilenceScanOptions Table[] = {{-48.0, 2000}, {-48.0, 1000}, {-48.0, 300}, {-60.0, 500}, {-75.0, 400},
                                          {-30.0, 0},    {-200.0, 0},   {0.0, 1000},  {-48.0, 60},  {-48.0, 20000}};
     for (const std::string& File : Files)
