@@ -112,9 +112,10 @@ struct TLevelDecoder::TState {
         Source.ReadBuffer(Bytes, Frame.Length);
     }
     // Feeds a frame and shows Take the level of each frame the decoder gives
-    // out for it (one, or none for a frame it finds damaged).
+    // out for it (one, or none for a frame it finds damaged); Measured false
+    // when the samples are not wanted, only what the decoder keeps of them.
     template <class TTake>
-    void Feed(const uint8_t* Bytes, size_t Length, TTake&& Take) {
+    void Feed(const uint8_t* Bytes, size_t Length, TTake&& Take, bool Measured = true) {
         mpg123_handle* const H = Decoder.H;
         if (mpg123_feed(H, Bytes, Length) != MPG123_OK) Decoder.Fail("cannot take a frame");
         for (;;) {
@@ -132,7 +133,8 @@ struct TLevelDecoder::TState {
             }
             if (Result != MPG123_OK) Decoder.Fail("failed");
             const size_t Count = AudioBytes / sizeof(float);
-            if (Count > 0 && Channels > 0) Take(LevelOf(reinterpret_cast<const float*>(Audio), Count, Channels));
+            if (Count > 0 && Channels > 0 && Measured)
+                Take(LevelOf(reinterpret_cast<const float*>(Audio), Count, Channels));
         }
     }
 };
@@ -170,6 +172,11 @@ bool TLevelDecoder::Decode(size_t Feed, size_t First, size_t End, const TFrameLe
     for (TMp3FrameIndex::TIterator In = Index.From(Feed); In.Number() < End; ++In) {
         if (Stop && Stop->load(std::memory_order_relaxed)) return false;
         F->Read(*In, Bytes);
+        if (In.Number() < First) {  // its samples only prepare the decoder
+            F->Feed(Bytes, In->Length, [](const TFrameLevel&) {}, false);
+            ++Out;
+            continue;
+        }
         F->Feed(Bytes, In->Length, [&](const TFrameLevel& Level) {
             if (Out.Number() <= In.Number()) Report(Level);
         });
@@ -234,13 +241,17 @@ TFrameLevel TLevelDecoder::DecodeAlone(size_t Number, size_t* Fed) {
     F->Read(*It, Bytes);
     F->LeadNumber = Lead;
     const size_t Carrier = CarrierFor(Bytes);
-    if (Carrier > 0) F->Feed(F->CarrierBytes, Carrier, [](const TFrameLevel&) {});
+    const auto Skip = [](const TFrameLevel&) {};
+    if (Carrier > 0) F->Feed(F->CarrierBytes, Carrier, Skip, false);
     if (Fed) *Fed = Reach + 1 + (Carrier > 0 ? 1 : 0);
     for (;; ++It) {
         if (It.Number() > Lead) F->Read(*It, Bytes);
-        Level = {Undecoded, 0, Undecoded};
+        if (It.Number() < Number) {
+            F->Feed(Bytes, It->Length, Skip, false);
+            continue;
+        }
         F->Feed(Bytes, It->Length, Take);
-        if (It.Number() == Number) return Level;
+        return Level;
     }
 }
 
