@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "player/FrameLevels.h"
+#include "player/LevelEnvelope.h"
 #include "player/LevelEstimate.h"
 #include "player/Mp3FrameIndex.h"
 #include "player/SilenceScan.h"
@@ -84,6 +85,52 @@ TEST(LevelEstimate, NoFrameDecodesAboveItsCeiling) {
         EXPECT_FALSE(Whole[Refused].Known);
         EXPECT_TRUE(Whole[Refused + 1].Known);
         for (size_t I = Refused; I <= Refused + 2; ++I) EXPECT_EQ(Whole[I].CeilingDb, INFINITY) << "frame " << I;
+    }
+}
+
+// A frame decoded alone (behind a frame that carries the reservoir) has the
+// level the whole file's decode gives it, in every layer and version.
+TEST(LevelEstimate, AFrameDecodedAloneHasItsLevelInTheWholeFile) {
+    for (const char* Name : {"gaps.mp3", "quiet.mp3", "vbr.mp3", "mpeg25.mp3", "layer2.mp2"}) {
+        SCOPED_TRACE(Name);
+        const std::string File = Fixture(Name);
+        const TMp3FrameIndex Index = TMp3FrameIndex::OfFile(File);
+        std::vector<TFrameLevel> Whole;
+        ScanFrameLevels(File, Index, 0, Index.Count(),
+                        [&](size_t, const TMp3IndexedFrame&, const TFrameLevel& L) { Whole.push_back(L); });
+        TLevelDecoder Decoder(File, Index);
+        for (size_t N = 0; N < Index.Count(); ++N) {
+            const TFrameLevel Alone = Decoder.DecodeAlone(N);
+            EXPECT_EQ(Alone.Samples, Whole[N].Samples) << "frame " << N;
+            if (Whole[N].LevelDb > -150.0) {
+                EXPECT_NEAR(Alone.LevelDb, Whole[N].LevelDb, 0.001) << "frame " << N;
+            }
+        }
+    }
+}
+
+// Buckets that straddle the threads' shares of the frames come out whole
+// (quiet.mp3 three times over: frames enough for three threads).
+TEST(LevelEstimate, EnvelopeIsTheSameOnAnyNumberOfThreads) {
+    TScratchDir Dir;
+    const std::string Once = TestFiles::ReadAll(Fixture("quiet.mp3"));
+    const std::string File = Dir.Write("thrice.mp3", Once + Once + Once);
+    const TMp3FrameIndex Index = TMp3FrameIndex::OfFile(File);
+    for (const bool Decode : {false, true}) {
+        const std::vector<TLevelBucket> One = LevelEnvelope(File, Index, {333.0, Decode, 1});
+        ASSERT_EQ(One.size(), size_t(std::ceil(Index.TotalMs() / 333.0)));
+        for (const int Threads : {2, 3}) {
+            const std::vector<TLevelBucket> Many = LevelEnvelope(File, Index, {333.0, Decode, Threads});
+            ASSERT_EQ(Many.size(), One.size());
+            for (size_t I = 0; I < One.size(); ++I) {
+                EXPECT_EQ(Many[I].FirstFrame, One[I].FirstFrame);
+                EXPECT_EQ(Many[I].EndFrame, One[I].EndFrame);
+                EXPECT_TRUE(Many[I].RmsDb == One[I].RmsDb || std::fabs(Many[I].RmsDb - One[I].RmsDb) < 1e-9)
+                    << "bucket " << I << ": " << Many[I].RmsDb << " " << One[I].RmsDb;
+                EXPECT_EQ(Many[I].PeakDb, One[I].PeakDb) << "bucket " << I;
+                EXPECT_EQ(Many[I].Decoded, Decode);
+            }
+        }
     }
 }
 
