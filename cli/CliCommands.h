@@ -67,9 +67,18 @@ struct TSplitOptions {
     int64_t MinPieceMs = 5000;
 };
 
+struct TLevelsOptions {
+    std::string File;
+    int Buckets = 0;         // this many buckets over the whole length, or
+    double PerSecond = 1.0;  // this many buckets a second
+    bool Json = false;
+    bool Decode = false;  // decoded levels instead of estimates
+};
+
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunSplit(const TSplitOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunLevels(const TLevelsOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace SegmoraCli

@@ -154,6 +154,20 @@ int main(int argc, char** argv) try {
         ->type_name("TIME");
     SplitCmd->footer(TimeForms);
 
+    TLevelsOptions Levels;
+    CLI::App* LevelsCmd = App.add_subcommand(
+        "levels", "Print the loudness envelope of an MP3 file: per bucket of time its start, peak and RMS level "
+                  "(dB full scale), estimated from the frames without decoding them, or decoded");
+    LevelsCmd->add_option("FILE", Levels.File, "The MP3 file")->required();
+    CLI::Option* BucketsOpt =
+        LevelsCmd->add_option("--buckets", Levels.Buckets, "This many buckets over the whole length")
+            ->check(CLI::Range(1, 1000000));
+    LevelsCmd->add_option("--per-second", Levels.PerSecond, "This many buckets a second (default 1)")
+        ->check(CLI::Range(0.001, 1000.0))
+        ->excludes(BucketsOpt);
+    LevelsCmd->add_flag("--json", Levels.Json, "Print one JSON object");
+    LevelsCmd->add_flag("--decode", Levels.Decode, "Decode every frame for its levels instead of estimating them");
+
     try {
         App.parse(argc, argv);
     } catch (const CLI::ParseError& E) {
@@ -166,6 +180,7 @@ int main(int argc, char** argv) try {
     if (*InfoCmd) return WithOutputChecked(RunInfo(Info, std::cout, std::cerr));
     if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
     if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
+    if (*LevelsCmd) return WithOutputChecked(RunLevels(Levels, std::cout, std::cerr));
     if (*SplitCmd) {
         size_t Given = 0;
         for (const CLI::Option* O : Ways) Given += O->count();

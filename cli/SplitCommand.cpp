@@ -98,7 +98,7 @@ private:
 };
 
 // The pieces the options ask for; false, with why and the exit code, when they cannot be had.
-bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces,
+bool PlanPieces(const TSplitOptions& O, TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces,
                 int& Exit, std::optional<TFailure>& Why, std::ostream& Err) {
     const int64_t Length = Engine.DataInfo.LengthMs;
     if (!O.Cue.empty()) {
@@ -117,7 +117,7 @@ bool PlanPieces(const TSplitOptions& O, const TVekMP3& Engine, int CodePage, std
         TScanDisplay Display(Err);
         const std::vector<int64_t> Splits =
             SilenceSplits(O, Engine.DataInfo, [&Display](int64_t Done, int64_t Total) { Display(Done, Total); });
-        Pieces = PiecesBetween(Splits, Length, O.MinPieceMs);
+        Pieces = PiecesBetween(Splits, Engine.DataInfo.LengthMs, O.MinPieceMs);
     }
     if (Pieces.empty()) {
         Why = TFailure{"NoPiece", "no piece to cut (every one would be shorter than --min-piece)"};
@@ -250,9 +250,10 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
     TVekMP3 Engine;
     std::vector<TSplitPiece> Pieces;
     try {
-        // A sheet's tracks and a dry run need only where the audio lies; the
-        // other ways of splitting need the length.
-        if (!O.Cue.empty())
+        // A sheet's tracks need only where the audio lies, and the search
+        // for silences measures the length itself; the other ways of
+        // splitting need the length first.
+        if (!O.Cue.empty() || O.Silence)
             AnalyseForCut(Engine, O.Source);
         else
             Engine.AnalyseFile(O.Source);

@@ -20,7 +20,9 @@
 //    than one frame past its end or past LengthMs;
 //  - analysing a new file again gives back the DurationMs the save reported
 //    (unless its last bytes happen to read as a tag);
-//  - every step of the walks moves forward: a hang shows up as a timeout.
+//  - every step of the walks moves forward: a hang shows up as a timeout;
+//  - what a frame's first bytes say of its energy (engine/FrameEnergy.h),
+//    read at every offset where a header decodes, is a finite bound.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -37,6 +39,7 @@
 #include <vector>
 
 #include "engine/Crc16.h"
+#include "engine/FrameEnergy.h"
 #include "engine/InfoFrame.h"
 #include "engine/VekMp3.h"
 
@@ -351,8 +354,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
+// The side information or scale factors wherever a header decodes.
+void CheckFrameEnergy(const uint8_t* Data, size_t Size) {
+    for (size_t At = 0; At + FrameHeaderBytes <= Size; ++At) {
+        TFrameHeader Frame;
+        if (!DecodeFrameHeader(Data + At, Frame)) continue;
+        const TFrameEnergy E = ReadFrameEnergy(Data + At, int(std::min<size_t>(Size - At, INT_MAX)), Frame);
+        if (!E.Known) continue;
+        Check(E.Units >= 1 && E.Units <= 2 && E.Channels >= 1 && E.Channels <= 2, "a frame's units or channels");
+        for (int U = 0; U < E.Units; ++U)
+            Check(std::isfinite(E.Unit[U].Bound) && E.Unit[U].Bound >= 0.0 && E.Unit[U].Estimate >= 0.0,
+                  "a frame's energy bound");
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
     try {
+        CheckFrameEnergy(Data, Size);
         RunOne(Data, Size);
     } catch (const std::exception& E) {
         Fail("the engine raised", E.what());

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "engine/FrameWalk.h"
 #include "engine/VekMp3.h"
@@ -50,6 +51,14 @@ TMp3FrameIndex TMp3FrameIndex::Build(TFileStream& Stream) {
     });
     Index.FIrregulars.shrink_to_fit();
     return Index;
+}
+
+TMp3FrameIndex TMp3FrameIndex::OfFile(const std::string& FileName) {
+    TFileStream Source(FileName, TFileMode::fmOpenRead);
+    TMp3DataInfo Layout;
+    AnalyseLayout(Source, Layout);
+    if (!Layout.Valid) throw std::runtime_error("\"" + FileName + "\" is not an MP3 file.");
+    return Build(Source);
 }
 
 TMp3FrameIndex::TIterator::TIterator(const TMp3FrameIndex& Index, size_t Number) : FIndex(&Index), FNumber(Number) {

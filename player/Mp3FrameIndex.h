@@ -37,6 +37,9 @@ public:
     // Walks the whole file. Never raises for odd content; the stream's own
     // errors (a file that fails or shrinks while it is read) pass.
     static TMp3FrameIndex Build(TFileStream& Stream);
+    // The index of a file that must be MP3: std::runtime_error naming it
+    // when the engine's analysis finds it is not; the file layer's errors pass.
+    static TMp3FrameIndex OfFile(const std::string& FileName);
 
     // Steps through the frames in order, each step a few additions.
     class TIterator {

@@ -92,21 +92,9 @@ std::vector<TSilence> JoinRuns(const TMp3FrameIndex& Index, const std::vector<st
 
 }  // namespace
 
-std::vector<TSilence> FindSilences(const std::string& FileName, const TSilenceScanOptions& Options,
-                                   const TScanProgress& Progress) {
-    return FindSilencesOnThreads(FileName, Options, ScanThreads, Progress);
-}
-
 std::vector<TSilence> FindSilencesOnThreads(const std::string& FileName, const TSilenceScanOptions& Options,
                                             int Threads, const TScanProgress& Progress) {
-    TMp3FrameIndex Index;
-    {
-        TFileStream Source(FileName, TFileMode::fmOpenRead);
-        TMp3DataInfo Layout;
-        AnalyseLayout(Source, Layout);
-        if (!Layout.Valid) throw std::runtime_error("\"" + FileName + "\" is not an MP3 file.");
-        Index = TMp3FrameIndex::Build(Source);
-    }
+    const TMp3FrameIndex Index = TMp3FrameIndex::OfFile(FileName);
     const size_t Count = Index.Count();
     const size_t Parts =
         std::clamp<size_t>(size_t(std::max(Threads, 1)), 1, std::max<size_t>(Count / MinFramesPerThread, 1));

@@ -7,6 +7,7 @@
 // whole number (frames last 8 ms at least, so the frame before the middle
 // one always starts before floor(SplitMs)).
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,11 +38,22 @@ using TScanProgress = std::function<void(int64_t DoneMs, int64_t TotalMs)>;
 // layer propagate as they are (EFOpenError / EReadError from platform/FileStream.h); a file that is
 // not MP3 (the engine's analysis finds it not valid) or a libmpg123 failure throws std::runtime_error
 // with a clear message.
+//
+// Only the frames that decide the runs are decoded: the frames' level estimates tell which
+// are certainly quiet, and a frame decoded every little less than MinSilenceMs shows that no
+// run fits between it and the next (player/SilenceFirstPass.cpp). The runs are those of a
+// decode of every frame. DecodedFrames, when given, is told how many frames were decoded
+// Two threads. Facts, when given, is told what the search met.
+struct TSilenceScanFacts {
+    size_t Frames = 0;         // the audio frames of the file
+    size_t DecodedFrames = 0;  // how many of them were decoded (warm-up frames included, some more than once)
+    int64_t LengthMs = 0;      // the file's length as the engine measures it
+};
 std::vector<TSilence> FindSilences(const std::string& FileName, const TSilenceScanOptions& Options,
-                                   const TScanProgress& Progress = {});
+                                   const TScanProgress& Progress = {}, TSilenceScanFacts* Facts = nullptr);
 
-// The same, with the file cut into Threads stretches of frames decoded side
-// by side (FindSilences takes two; a short file takes fewer). The result is
-// the same for any number: the tests hold it to that.
+// The same by decoding every frame: the file cut into Threads stretches of
+// frames decoded side by side (a short file takes fewer). The result is the
+// same for any number, and FindSilences' is this one: the tests hold them to that.
 std::vector<TSilence> FindSilencesOnThreads(const std::string& FileName, const TSilenceScanOptions& Options,
                                             int Threads, const TScanProgress& Progress = {});

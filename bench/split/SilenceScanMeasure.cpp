@@ -1,7 +1,9 @@
 // Runs the silence scan once over a file and prints what it found: the split
 // point of each silence in seconds (the same form as the peer's list in
-// bench/split/silence-bench.sh), or with --runs each run in full. Run by that
-// script under hyperfine; nothing here is a test.
+// bench/split/silence-bench.sh), or with --runs each run in full and how
+// many frames were decoded. FindSilences, or with --threads the decode of
+// every frame on that many threads (the reference). Run by that script
+// under hyperfine; nothing here is a test.
 //
 //   silence-scan-measure FILE [--threshold DB] [--min-silence MS] [--threads N] [--runs]
 #include <cstdio>
@@ -36,8 +38,10 @@ int main(int argc, char** argv) {
         }
     }
     try {
+        TSilenceScanFacts Facts;
         const std::vector<TSilence> Found =
-            Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads) : FindSilences(argv[1], Options);
+            Threads > 0 ? FindSilencesOnThreads(argv[1], Options, Threads) : FindSilences(argv[1], Options, {}, &Facts);
+        if (Runs && Threads == 0) std::printf("decoded %zu of %zu frames\n", Facts.DecodedFrames, Facts.Frames);
         for (const TSilence& S : Found) {
             if (Runs)
                 std::printf("frames %lld..%lld  %.3f..%.3f s  split %.3f s\n", (long long)S.FirstFrame,

@@ -61,7 +61,7 @@ completion)
             [ "$got" = "$want" ] || { echo "[$*]: \"$got\", \"$want\" expected"; bad=1; }
         }
         expect "cut"                   segmora-cli c
-        expect "info cut play split"   segmora-cli ""
+        expect "info cut play split levels" segmora-cli ""
         expect "--version"             segmora-cli --v
         expect "--start"               segmora-cli cut a.mp3 --st
         expect "--tag --title --track" segmora-cli cut a.mp3 b.mp3 --t
