@@ -60,8 +60,10 @@ const char* SaveFailureCode(TSaveFailure Why) {
 }  // namespace
 
 TFailure SaveFailure(const TVekMP3& Engine, const std::string& Source, const std::string& Target) {
-    const TSaveFailure Why = Engine.LastSaveFailure();
-    const int Error = Engine.LastSaveError();
+    return SaveFailure(Engine.LastSaveFailure(), Engine.LastSaveError(), Source, Target);
+}
+
+TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target) {
     const std::string T = Quoted(Target);
     std::string Text;
     switch (Why) {
