@@ -14,6 +14,8 @@
 #                       build-bench (Release)
 #   BENCH_WARMUP        hyperfine warm-up runs (default 3)
 #   BENCH_MIN_RUNS      hyperfine minimum runs (default 10)
+#   BENCH_PARTS         what to measure: "cut" (cut, info, peak memory), "join"
+#                       (join and fix, and the samples at the joints); default both
 set -euo pipefail
 
 REPO=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +26,7 @@ MIN_RUNS=${BENCH_MIN_RUNS:-10}
 # --- peers and generators, for the benchmark only ---
 need=()
 for pair in ffmpeg:ffmpeg ffprobe:ffmpeg mp3splt:mp3splt hyperfine:hyperfine sox:sox lame:lame mpg123:mpg123 \
-            python3:python3 time:time; do
+            python3:python3 time:time mp3wrap:mp3wrap mediainfo:mediainfo; do
     cmd=${pair%%:*} pkg=${pair##*:}
     if [ "$cmd" = time ]; then [ -x /usr/bin/time ] || need+=("$pkg"); continue; fi
     command -v "$cmd" >/dev/null || need+=("$pkg")
@@ -80,6 +82,9 @@ make_source "$VBR" -V 2 &
 vbr_job=$!
 wait $cbr_job
 wait $vbr_job
+
+PARTS=" ${BENCH_PARTS:-cut join} "
+if [[ $PARTS == *" cut "* ]]; then
 
 # 25:00 and 35:00, and beyond the end for "everything".
 MID_START=1500000
@@ -200,3 +205,75 @@ print(f"Peak memory, info: {info_big} KB against {info_small} KB")
 PY
 echo
 echo "hyperfine logs and JSON: $SCRATCH/{cbr,vbr}.{log,json}"
+fi
+
+# --- join and fix: three pieces of the CBR source made one, and a stale header made right ---
+if [[ $PARTS == *" join "* ]]; then
+JOIN=$SCRATCH/join
+mkdir -p "$JOIN"
+rm -f "$JOIN"/*.mp3
+# Plain pieces, each from the frame after the last of the one before, and
+# exact ones, each beginning with the frames its start needs in front of it.
+"$CLI" split "$CBR" --parts 3 --output-dir "$JOIN" --name 'plain{n}' -y >/dev/null
+PLAIN=("$JOIN"/plain01.mp3 "$JOIN"/plain02.mp3 "$JOIN"/plain03.mp3)
+mapfile -t EXACT < <(python3 "$REPO/bench/join/joint-table.py" --pieces "$JOIN/exact" "$CLI" "$CBR")
+PLAIN_Q=$(printf "'%s' " "${PLAIN[@]}")
+EXACT_Q=$(printf "'%s' " "${EXACT[@]}")
+# cat leaves the first piece's information frame in front of all three: a stale header.
+STALE=$JOIN/stale.mp3
+cat "${PLAIN[@]}" >"$STALE"
+"$CLI" join "${PLAIN[@]}" -o "$JOIN/ref-join.mp3" -y >/dev/null
+printf "file '%s'\n" "${PLAIN[@]}" >"$JOIN/list.txt"
+LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
+echo "Measuring (join and fix) ..."
+clean="rm -f '$OUT'/*; sync"
+hyperfine --style basic --warmup "$WARMUP" --min-runs "$MIN_RUNS" \
+    --export-json "$SCRATCH/join.json" \
+    -p "$clean" -n "join" "'$CLI' join $PLAIN_Q -o '$OUT/join.mp3'" \
+    -p "$clean" -n "join --exact" "'$CLI' join $EXACT_Q -o '$OUT/join-exact.mp3' --exact" \
+    -p "$clean" -n "cut whole" "'$CLI' cut '$STALE' '$OUT/cut.mp3' --start 0 --end 2147483647" \
+    -p "$clean" -n "cp" "cp '$JOIN/ref-join.mp3' '$OUT/cp.mp3'" \
+    -p "$clean" -n "cp + sync" "cp '$JOIN/ref-join.mp3' '$OUT/cp.mp3' && sync '$OUT/cp.mp3'" \
+    -p "$clean" -n "cat" "cat $PLAIN_Q >'$OUT/cat.mp3'" \
+    -p "$clean" -n "cat + fix" "cat $PLAIN_Q >'$OUT/cat.mp3' && '$CLI' fix '$OUT/cat.mp3' >/dev/null" \
+    -p "$clean" -n "mp3wrap" "mp3wrap '$OUT/wrap.mp3' $PLAIN_Q >/dev/null" \
+    -p "$clean" -n "ffmpeg concat" "ffmpeg -v error -nostdin -f concat -safe 0 -i '$JOIN/list.txt' -c copy '$OUT/ffmpeg.mp3'" \
+    -p "$clean" -n "fix -o" "'$CLI' fix '$STALE' -o '$OUT/fixed.mp3' >/dev/null" \
+    -p "rm -f '$OUT'/*; cp '$STALE' '$OUT/in-place.mp3'; sync" -n "fix in place" "'$CLI' fix '$OUT/in-place.mp3' >/dev/null" \
+    -p "$clean" -n "fix --dry-run" "'$CLI' fix '$STALE' --dry-run >/dev/null || true" \
+    -p "$clean" -n "cat to null" "cat '$STALE' >/dev/null" \
+    >"$SCRATCH/join.log"
+LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
+rm -f "$OUT"/*
+python3 - "$SCRATCH/join.json" "$LOAD_BEFORE" "$LOAD_AFTER" <<'PY'
+import json, sys
+results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+wall = lambda k: results[k]["mean"]
+cpu = lambda k: results[k]["user"] + results[k]["system"]
+print(f"\nJoin and fix, three pieces of the 60-minute CBR source; load average before {sys.argv[2]}, after {sys.argv[3]}")
+print(f"  {'command':<26}{'wall ms':>9}{'± ms':>8}{'cpu ms':>9}{'runs':>6}")
+for k, r in results.items():
+    print(f"  {k:<26}{r['mean'] * 1000:>9.1f}{r['stddev'] * 1000:>8.1f}{cpu(k) * 1000:>9.1f}{len(r['times']):>6}")
+print(f"  {'ratio':<34}{'wall':>7}{'cpu':>7}")
+for a, b in (("join", "cp"), ("join --exact", "cp"), ("join", "cut whole"), ("cut whole", "cp"),
+             ("fix -o", "cut whole"), ("cat + fix", "cp"), ("mp3wrap", "join"),
+             ("ffmpeg concat", "join"), ("fix -o", "cp"), ("fix in place", "cp + sync"), ("fix --dry-run", "cat to null")):
+    print(f"  {a + ' / ' + b:<34}{wall(a) / wall(b):>7.2f}{cpu(a) / cpu(b):>7.2f}")
+PY
+echo "hyperfine log and JSON: $SCRATCH/join.{log,json}"
+
+# What players read of a stale header, and of the file fix makes of it.
+FIXED=$JOIN/fixed.mp3
+"$CLI" fix "$STALE" -o "$FIXED" -y >/dev/null
+echo
+echo "Length of the three pieces joined with cat (stale header) and fixed, against the join:"
+for f in "$STALE" "$FIXED" "$JOIN/ref-join.mp3"; do
+    probe=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$f")
+    samples=$(mpg123 -q --gapless -e s16 -s "$f" | wc -c)
+    info=$(mediainfo --Inform='Audio;%Duration%' "$f")
+    echo "  $(basename "$f"): ffprobe ${probe} s, mpg123 $((samples / 4)) samples ($(python3 -c "print(f'{$samples / 4 / 44100:.3f}')") s), mediainfo ${info} ms"
+done
+
+# The joints, sample for sample, in libmpg123 and ffmpeg.
+python3 -W ignore::DeprecationWarning "$REPO/bench/join/joint-table.py" "$JOIN/joints" "$CLI" "$CBR" "$VBR"
+fi

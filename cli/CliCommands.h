@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace SegmoraCli {
 
@@ -75,10 +76,30 @@ struct TLevelsOptions {
     bool Decode = false;  // decoded levels instead of estimates
 };
 
+struct TJoinOptions {
+    std::vector<std::string> Inputs;
+    std::string Target;
+    bool Exact = false;
+    bool NoTags = false;  // neither the first input's ID3v2 tag nor its ID3v1 tag
+    bool Overwrite = false;
+    bool Json = false;
+};
+
+struct TFixOptions {
+    std::string File;
+    std::string Target;  // empty: the file itself
+    bool DryRun = false;
+    bool Json = false;
+    bool Overwrite = false;  // of a Target other than the file
+};
+
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunSplit(const TSplitOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunLevels(const TLevelsOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunJoin(const TJoinOptions& Options, std::ostream& Out, std::ostream& Err);
+// Exit 1 from a dry run that finds something to change.
+int RunFix(const TFixOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace SegmoraCli

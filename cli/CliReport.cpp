@@ -60,10 +60,10 @@ const char* SaveFailureCode(TSaveFailure Why) {
 }  // namespace
 
 TFailure SaveFailure(const TVekMP3& Engine, const std::string& Source, const std::string& Target) {
-    return SaveFailureOf(Engine.LastSaveFailure(), Engine.LastSaveError(), Source, Target);
+    return SaveFailure(Engine.LastSaveFailure(), Engine.LastSaveError(), Source, Target);
 }
 
-TFailure SaveFailureOf(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target) {
+TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target) {
     const std::string T = Quoted(Target);
     std::string Text;
     switch (Why) {

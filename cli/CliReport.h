@@ -50,9 +50,8 @@ TFailure FailureOf(const std::exception& E);
 // Why the engine's last save of Target, cut from Source, did not happen; the
 // text follows "Not saved: " in a message.
 TFailure SaveFailure(const TVekMP3& Engine, const std::string& Source, const std::string& Target);
-// The same for a failure Why (with the system's error number, or 0), as a
-// dry run foretells it.
-TFailure SaveFailureOf(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target);
+// The same for a save that failed for Why, with the system's error number.
+TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target);
 
 // A file of a target's name is kept, and that save fails, unless the user
 // said --overwrite (-y).

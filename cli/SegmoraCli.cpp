@@ -168,6 +168,24 @@ int main(int argc, char** argv) try {
     LevelsCmd->add_flag("--json", Levels.Json, "Print one JSON object");
     LevelsCmd->add_flag("--decode", Levels.Decode, "Decode every frame for its levels instead of estimating them");
 
+    TJoinOptions Join;
+    CLI::App* JoinCmd = App.add_subcommand("join", "Join MP3 files of one format into one, with one information frame");
+    JoinCmd->add_option("FILES", Join.Inputs, "The MP3 files, in order")->required();
+    JoinCmd->add_option("-o,--output", Join.Target, "The new file")->required()->type_name("OUT");
+    JoinCmd->add_flag("--exact", Join.Exact, "Leave out the frames exact pieces repeat at a joint (gapless players)");
+    JoinCmd->add_flag("--no-tags", Join.NoTags, "Take neither the ID3v2 nor the ID3v1 tag of the first file");
+    JoinCmd->add_flag("-y,--overwrite", Join.Overwrite, "Replace OUT when it exists (kept otherwise)");
+    JoinCmd->add_flag("--json", Join.Json, "Print one JSON object");
+
+    TFixOptions Fix;
+    CLI::App* FixCmd = App.add_subcommand("fix", "Rewrite an MP3 file so that players read its length right");
+    FixCmd->add_option("FILE", Fix.File, "The MP3 file")->required();
+    FixCmd->add_option("-o,--output", Fix.Target, "Save the fixed file as OUT (default: replace FILE, safely)")
+        ->type_name("OUT");
+    FixCmd->add_flag("--dry-run", Fix.DryRun, "Tell what would change and write nothing (exit 1 if anything would)");
+    FixCmd->add_flag("--json", Fix.Json, "Print one JSON object");
+    FixCmd->add_flag("-y,--overwrite", Fix.Overwrite, "Replace OUT when it exists (kept otherwise)");
+
     try {
         App.parse(argc, argv);
     } catch (const CLI::ParseError& E) {
@@ -181,6 +199,8 @@ int main(int argc, char** argv) try {
     if (*CutCmd) return WithOutputChecked(RunCut(Cut, std::cout, std::cerr));
     if (*PlayCmd) return WithOutputChecked(RunPlay(Play, std::cout, std::cerr));
     if (*LevelsCmd) return WithOutputChecked(RunLevels(Levels, std::cout, std::cerr));
+    if (*JoinCmd) return WithOutputChecked(RunJoin(Join, std::cout, std::cerr));
+    if (*FixCmd) return WithOutputChecked(RunFix(Fix, std::cout, std::cerr));
     if (*SplitCmd) {
         size_t Given = 0;
         for (const CLI::Option* O : Ways) Given += O->count();

@@ -146,7 +146,7 @@ std::error_code FolderProblem(const fs::path& Folder) {
 // What the real run would refuse of a piece's target: an entry of its name
 // that is kept without --overwrite, or that no save replaces.
 std::optional<TFailure> ForetoldRefusal(const TSplitOptions& O, const TSplitPiece& P) {
-    const auto Refused = [&](TSaveFailure Why) { return SaveFailureOf(Why, 0, O.Source, P.FileName); };
+    const auto Refused = [&](TSaveFailure Why) { return SaveFailure(Why, 0, O.Source, P.FileName); };
     if (SameTarget(O.Source, P.FileName)) return Refused(TSaveFailure::TargetIsSource);
     std::error_code Ec;
     const fs::file_status Entry = fs::symlink_status(P.FileName, Ec);
@@ -177,13 +177,13 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
             R.Done = R.Result;
             R.StartMs = static_cast<int64_t>(Chain.PieceStartMs);
             if (R.Result && R.ByteCount == 0)
-                R.Reason = SaveFailureOf(TSaveFailure::NothingToSave, 0, O.Source, P.FileName);
+                R.Reason = SaveFailure(TSaveFailure::NothingToSave, 0, O.Source, P.FileName);
             if (!R.Reason) R.Reason = ForetoldRefusal(O, P);
             if (R.Reason) R.Result = false;
             return R;
         }
         if (SameTarget(O.Source, P.FileName)) {
-            R.Reason = SaveFailureOf(TSaveFailure::TargetIsSource, 0, O.Source, P.FileName);
+            R.Reason = SaveFailure(TSaveFailure::TargetIsSource, 0, O.Source, P.FileName);
             return R;
         }
         TSaveOptions Save;

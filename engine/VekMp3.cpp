@@ -212,7 +212,6 @@ void TVekMP3::WriteTag(TFileStream& Target, TId3v1Tag Id3Tag) {
     WriteId3v1Tag(Target, Id3Tag);
 }
 
-namespace {
 TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     switch (Failure) {
     case TTargetFailure::None: return TSaveFailure::None;
@@ -225,6 +224,8 @@ TSaveFailure SaveFailureOf(TTargetFailure Failure) {
     }
     return TSaveFailure::TargetNotCreated;
 }
+
+namespace {
 
 // The samples a piece's LAME tag has gapless decoders drop at its start and
 // at its end.

@@ -41,6 +41,9 @@ enum class TSaveFailure {
     NothingToSave,      // a piece of a chain starts where no audio is left
 };
 
+// The save failure a target file that is not Ready() stands for.
+TSaveFailure SaveFailureOf(TTargetFailure Failure);
+
 // The source of a chain's pieces, opened and mapped once for them all.
 struct TChainSource;
 
