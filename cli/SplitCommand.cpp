@@ -98,8 +98,8 @@ private:
 };
 
 // The pieces the options ask for; false, with why and the exit code, when they cannot be had.
-bool PlanPieces(const TSplitOptions& O, TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces,
-                int& Exit, std::optional<TFailure>& Why, std::ostream& Err) {
+bool PlanPieces(const TSplitOptions& O, TVekMP3& Engine, int CodePage, std::vector<TSplitPiece>& Pieces, int& Exit,
+                std::optional<TFailure>& Why, std::ostream& Err) {
     const int64_t Length = Engine.DataInfo.LengthMs;
     if (!O.Cue.empty()) {
         try {

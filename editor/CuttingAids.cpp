@@ -9,8 +9,8 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <initializer_list>
+#include <system_error>
 #include <utility>
 
 #include "editor/CuttingViews.h"
@@ -295,5 +295,5 @@ QString SaveFailureDetails(const TVekMP3& Engine, const QString& Target) {
     default: break;
     }
     if (Error == 0) return QString();
-    return Name + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(Error));
+    return Name + QStringLiteral(": ") + QString::fromStdString(std::generic_category().message(Error));
 }

@@ -43,8 +43,8 @@ const TKeyBinding Bindings[] = {
 
 std::span<const TKeyBinding> KeyBindings() { return Bindings; }
 
-TEditorKeys::TEditorKeys(QWidget& Window, const std::vector<QWidget*>& Fields, std::function<void(TKeyAction)> Handler,
-                         QObject* Parent)
+TEditorKeys::TEditorKeys(QWidget& Window, const std::vector<QWidget*>& Fields,
+                         const std::function<void(TKeyAction)>& Handler, QObject* Parent)
     : QObject(Parent) {
     // The Space row is there twice, for the two buttons that show it.
     QList<QKeyCombination> Made;

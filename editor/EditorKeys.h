@@ -50,7 +50,7 @@ std::span<const TKeyBinding> KeyBindings();
 class TEditorKeys : public QObject {
     Q_OBJECT
 public:
-    TEditorKeys(QWidget& Window, const std::vector<QWidget*>& Fields, std::function<void(TKeyAction)> Handler,
+    TEditorKeys(QWidget& Window, const std::vector<QWidget*>& Fields, const std::function<void(TKeyAction)>& Handler,
                 QObject* Parent = nullptr);
     // Takes its keys out of the window.
     ~TEditorKeys() override;

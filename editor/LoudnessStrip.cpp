@@ -27,7 +27,8 @@ void EstimatedLevels(const std::string& FileName, const TMp3FrameIndex& Index, s
     EstimateFrameLevels(
         FileName, Index, First, End,
         [&](size_t Number, const TMp3IndexedFrame& Frame, const TLevelEstimate& E) {
-            Visit(Number, Frame, E.Known ? TFrameLevel{E.RmsDb, Frame.Samples, E.PeakDb} : TFrameLevel{Nothing, 0, Nothing});
+            Visit(Number, Frame,
+                  E.Known ? TFrameLevel{E.RmsDb, Frame.Samples, E.PeakDb} : TFrameLevel{Nothing, 0, Nothing});
         },
         Stop);
 }

@@ -46,18 +46,7 @@ public:
         }
     }
     // 1..32 bits.
-    uint32_t Take(int N) {
-        const int At = FPos;
-        FPos += N;
-        if (FPos > FCount * 8) {
-            FOverrun = true;
-            return 0;
-        }
-        const int W = At >> 6, Shift = At & 63;
-        uint64_t Word = FWords[W] << Shift;
-        if (Shift + N > 64) Word |= FWords[W + 1] >> (64 - Shift);  // Shift > 32 here
-        return uint32_t(Word >> (64 - N));
-    }
+    uint32_t Take(int N) { return uint32_t(TakeWide(N)); }
     // 1..64 bits.
     uint64_t TakeWide(int N) {
         const int At = FPos;
@@ -68,7 +57,7 @@ public:
         }
         const int W = At >> 6, Shift = At & 63;
         uint64_t Word = FWords[W] << Shift;
-        if (Shift > 0 && Shift + N > 64) Word |= FWords[W + 1] >> (64 - Shift);
+        if (Shift + N > 64) Word |= FWords[W + 1] >> (64 - Shift);  // Shift > 0 here
         return Word >> (64 - N);
     }
     bool Overrun() const { return FOverrun; }

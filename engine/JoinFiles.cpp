@@ -141,7 +141,7 @@ int RepeatedLead(TMappedFile& Source, const TInput& Next, const TTail& Tail) {
         for (int Run = std::min(Written, Droppable - Before); Run > 0; --Run) {
             bool Same = true;
             for (int I = 0; I < Run && Same; ++I)
-                Same = SameBytes(Source, Lead[size_t(Before + I)], Tail[size_t(Written - Run + I)]);
+                Same = SameBytes(Source, Lead[size_t(Before) + size_t(I)], Tail[size_t(Written - Run) + size_t(I)]);
             if (Same) return Before + Run;
         }
     return 0;
@@ -241,7 +241,7 @@ TJoinResult JoinFiles(const std::vector<std::string>& Inputs, const std::string&
     if (!Output.Commit()) {
         R.Failure = TJoinFailure::Target;
         R.TargetFailure = Options.Existing == TExisting::Keep && FileExists(Target) ? TSaveFailure::TargetExists
-                                                                                      : TSaveFailure::TargetNotReplaced;
+                                                                                    : TSaveFailure::TargetNotReplaced;
         R.SystemError = Output.SystemError();
         return R;
     }

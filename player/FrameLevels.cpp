@@ -110,9 +110,10 @@ struct TLevelDecoder::TState {
         Source.SetPosition(First.Offset);
         Source.Read(Header, FrameHeaderBytes);
         TFrameHeader Free;
-        const long FreeFormatBytes = DecodeFreeFormatHeader(Header, Free)
-                                         ? long(First.Length) - FrameHeaderBytes - Free.Padding * PaddingSlotBytes(Free.Layer)
-                                         : -1;
+        const long FreeFormatBytes =
+            DecodeFreeFormatHeader(Header, Free)
+                ? long(First.Length) - FrameHeaderBytes - Free.Padding * PaddingSlotBytes(Free.Layer)
+                : -1;
         mpg123_param(Decoder.H, MPG123_FREEFORMAT_SIZE, FreeFormatBytes, 0.0);
         if (mpg123_open_feed(Decoder.H) != MPG123_OK) Decoder.Fail("cannot take a stream");
     }
@@ -192,7 +193,8 @@ bool TLevelDecoder::Decode(size_t Feed, size_t First, size_t End, const TFrameLe
         if (Stop && Stop->load(std::memory_order_relaxed)) return false;
         F->Read(*In, Bytes);
         if (In.Number() < First) {  // its samples only prepare the decoder
-            F->Feed(Bytes, In->Length, [](const TFrameLevel&) {}, false);
+            F->Feed(
+                Bytes, In->Length, [](const TFrameLevel&) {}, false);
             ++Out;
             continue;
         }

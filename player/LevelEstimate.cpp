@@ -155,7 +155,7 @@ void EstimateFrameLevels(const std::string& FileName, const TMp3FrameIndex& Inde
                 FrameOf[I] = *It;
                 const int Want = std::min<int>(It->Length, FrameEnergyHeadBytes);
                 Map.SetPosition(It->Offset);
-                auto Head = reinterpret_cast<const uint8_t*>(Map.Peek(Want));
+                const auto* Head = reinterpret_cast<const uint8_t*>(Map.Peek(Want));
                 if (!Head) {
                     Short = Short || Map.Read(Copy, Want) != Want;
                     Head = Copy;

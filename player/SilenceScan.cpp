@@ -16,7 +16,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-constexpr int ScanThreads = 2;
 // Fewer frames than this are not worth a thread of their own.
 constexpr size_t MinFramesPerThread = 32;
 constexpr auto ProgressInterval = std::chrono::milliseconds(250);
