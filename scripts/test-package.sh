@@ -134,8 +134,10 @@ if [ -x "$bin/segmora" ]; then
     out=$(as_nobody "$bin/segmora" --version 2>&1) || fail "segmora --version exited $?: $out"
 
     # A display of the test's own, without a window manager; Xvfb writes its
-    # number once it takes connections.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+    # number once it takes connections. Without -noreset it resets when its
+    # last client leaves, and refuses the next one while it does: the probe
+    # below leaving would turn the window away.
+    Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
     xvfb=$!
     for _ in $(seq 200); do [ -s "$scratch/display" ] && break; sleep 0.05; done
     [ -s "$scratch/display" ] || { cat "$scratch/xvfb.log" >&2; echo "test-package: Xvfb did not start" >&2; exit 1; }
