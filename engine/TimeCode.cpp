@@ -56,7 +56,8 @@ bool SplitDecimal(std::string_view Text, size_t MaxDigits, std::string_view& Who
 bool SexagesimalDigits(std::string_view S) { return S.size() == 2 && AllDigits(S) && S[0] <= '5'; }
 
 // "H:MM:SS[.f]" or "M:SS[.f]": seconds, and minutes after hours, of two
-// digits below 60; hours of up to 9 digits, minutes alone of up to 12.
+// digits below 60; hours, or minutes alone, of up to 12 digits. Any time
+// this accepts prints as a time code whose hours this accepts again.
 bool ParseClock(std::string_view Text, int64_t& Ms) {
     std::vector<std::string_view> Parts;
     for (size_t From = 0;;) {
@@ -70,7 +71,7 @@ bool ParseClock(std::string_view Text, int64_t& Ms) {
     if (!SplitDecimal(Parts.back(), 2, Seconds, Fraction) || !SexagesimalDigits(Seconds)) return false;
     int64_t Minutes = 0;
     if (Parts.size() == 3) {
-        if (!AllDigits(Parts[0]) || Parts[0].size() > 9 || !SexagesimalDigits(Parts[1])) return false;
+        if (!AllDigits(Parts[0]) || Parts[0].size() > 12 || !SexagesimalDigits(Parts[1])) return false;
         Minutes = DigitsValue(Parts[0]) * 60 + DigitsValue(Parts[1]);
     } else {
         if (!AllDigits(Parts[0]) || Parts[0].size() > 12) return false;

@@ -82,6 +82,10 @@ TEST(TimeArgument, PlainMillisecondsOrTimeCode) {
         // Hours of any width.
         {"1:00:00.000", 3600000},
         {"1000:00:00.000", 3600000000},
+        // The widest minutes print as hours of ten digits, which read back.
+        {"123456783459:59.999", 7407407007599999},
+        {"2057613057:39:59.999", 7407407007599999},
+        {"999999999999:59:59.999", 3599999999999999999},
         // Shorter clocks, and fractions of any length rounded to whole milliseconds.
         {"0:30:00", 1800000},
         {"30:00", 1800000},
@@ -112,7 +116,7 @@ TEST(TimeArgument, AnythingElseIsRefused) {
     const char* const Refused[] = {"", "abc", "-5", "+5", "1.5", "1500 ms", " 1500", "1500 ", "000:60:00.000",
                                    "000:00:60.000", "000:00:1.500", "000:00:01,500", "1:2:3:04", ":00:00.000", "1:5",
                                    "1:05.", "1.s", ".5s", "1.2.3s", "1sec", "2M", "1:00s", "000:0a:01.500",
-                                   "99999999999999999999"};
+                                   "99999999999999999999", "1000000000000:00:00"};
     // clang-format on
     for (const char* Text : Refused) {
         int64_t Ms = 42;
