@@ -67,13 +67,14 @@ std::optional<TLayout> Parse(const std::string& Tag, const std::string& Key) {
     return L;
 }
 
-// Tag with its items' count and size (in the footer, and the header) set anew.
-std::string Recounted(std::string Tag, const TLayout& L, uint32_t Count) {
-    const auto Size = static_cast<uint32_t>(Tag.size() - (L.Header ? size_t(ApeFooterBytes) : 0));
-    for (size_t At : {Tag.size() - ApeFooterBytes, size_t(0)}) {
+// Tag with the size and the count of its items (in the footer, and the
+// header) moved by the bytes and items added, rather than counted anew: taking
+// them away again gives back the very fields, whatever they held.
+std::string Recounted(std::string Tag, const TLayout& L, int64_t Bytes, int Items) {
+    for (const size_t At : {Tag.size() - ApeFooterBytes, size_t(0)}) {
         if (At == 0 && !L.Header) break;
-        PutLe32(Tag, At + SizeAt, Size);
-        PutLe32(Tag, At + CountAt, Count);
+        PutLe32(Tag, At + SizeAt, Le32(Tag, At + SizeAt) + uint32_t(Bytes));
+        PutLe32(Tag, At + CountAt, Le32(Tag, At + CountAt) + uint32_t(Items));
     }
     return Tag;
 }
@@ -109,12 +110,10 @@ std::optional<std::string> ApeWithItem(const std::string& Tag, const std::string
     const std::optional<TLayout> L = Parse(Tag, Key);
     if (!L) return std::nullopt;
     std::string Items = Tag.substr(L->ItemsFrom, L->ItemsTo - L->ItemsFrom);
-    uint32_t Count = L->Count;
-    if (L->KeyFrom != L->KeyTo) {
-        Items.erase(L->KeyFrom - L->ItemsFrom, L->KeyTo - L->KeyFrom);
-        --Count;
-    }
-    return Recounted(Tag.substr(0, L->ItemsFrom) + Items + Item + Tag.substr(L->ItemsTo), *L, Count + 1);
+    const size_t Dropped = L->KeyTo - L->KeyFrom;
+    if (Dropped > 0) Items.erase(L->KeyFrom - L->ItemsFrom, Dropped);
+    return Recounted(Tag.substr(0, L->ItemsFrom) + Items + Item + Tag.substr(L->ItemsTo), *L,
+                     int64_t(Item.size()) - int64_t(Dropped), Dropped > 0 ? 0 : 1);
 }
 
 std::optional<std::string> ApeWithoutItem(const std::string& Tag, const std::string& Key, bool DropEmpty) {
@@ -122,5 +121,5 @@ std::optional<std::string> ApeWithoutItem(const std::string& Tag, const std::str
     if (!L) return std::nullopt;
     if (L->KeyFrom == L->KeyTo) return Tag;
     if (DropEmpty && L->Count == 1 && L->KeyTo - L->KeyFrom == L->ItemsTo - L->ItemsFrom) return std::string();
-    return Recounted(Tag.substr(0, L->KeyFrom) + Tag.substr(L->KeyTo), *L, L->Count - 1);
+    return Recounted(Tag.substr(0, L->KeyFrom) + Tag.substr(L->KeyTo), *L, -int64_t(L->KeyTo - L->KeyFrom), -1);
 }

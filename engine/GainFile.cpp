@@ -1,6 +1,7 @@
 #include "engine/GainFile.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -50,8 +51,11 @@ std::optional<TGainRecord> ParseRecord(const std::string& Text) {
             if (S.get() != *P) return false;
         return true;
     };
-    if (!Expect("steps=") || !(S >> R.Steps) || !Expect(";frames=") || !(S >> R.First >> Dash >> R.End) ||
-        Dash != '-' || R.End < R.First || !Expect(";tag=") || !std::getline(S, Tag, ';') || !Expect("clamped="))
+    // Steps far beyond what a gain can take come from no change of ours.
+    constexpr int MostSteps = 1 << 20;
+    if (!Expect("steps=") || !(S >> R.Steps) || std::abs(R.Steps) > MostSteps || !Expect(";frames=") ||
+        !(S >> R.First >> Dash >> R.End) || Dash != '-' || R.End < R.First || !Expect(";tag=") ||
+        !std::getline(S, Tag, ';') || !Expect("clamped="))
         return std::nullopt;
     R.NewTag = Tag == "new";
     for (char Sep = ','; Sep == ',' && S.peek() != EOF; Sep = char(S.get())) {
