@@ -13,7 +13,7 @@ namespace SegmoraCli {
 
 namespace {
 
-TFailure RefusalOf(TGainRefusal Why, const std::string& File) {
+TFailure RefusalOf(TGainRefusal Why, const std::string& File, bool Ranged) {
     const std::string F = Quoted(File);
     switch (Why) {
     case TGainRefusal::NotValid: return {"SourceNotValid", F + " is not an MP3 file"};
@@ -25,7 +25,8 @@ TFailure RefusalOf(TGainRefusal Why, const std::string& File) {
     case TGainRefusal::OtherRange:
         return {"UndoRecordDiffers",
                 F + " records a change of gain of other frames: undo that first (--undo), or change the same range"};
-    case TGainRefusal::NothingInRange: return {"NothingToSave", "no frame of " + F + " lies in the range"};
+    case TGainRefusal::NothingInRange:
+        return {"NothingToSave", Ranged ? "no frame of " + F + " lies in the range" : F + " holds no audio frame"};
     case TGainRefusal::None: break;
     }
     return {"GainUnchangeable", GainUnchangeableText(File)};
@@ -67,7 +68,8 @@ int RunGain(const TGainOptions& O, std::ostream& Out, std::ostream& Err) {
         return Failed(ExitError, FailureOf(E), O.Json, Out, Err);
     }
     if (R.Refusal != TGainRefusal::None)
-        return Failed(ExitNegative, RefusalOf(R.Refusal, O.File), O.Json, Out, Err, "Not changed: ");
+        return Failed(ExitNegative, RefusalOf(R.Refusal, O.File, !O.Start.empty() || !O.End.empty()), O.Json, Out, Err,
+                      "Not changed: ");
     if (!R.Saved)
         return Failed(ExitNegative, SaveFailure(R.Failure, R.SystemError, O.File, Target), O.Json, Out, Err,
                       "Not saved: ");

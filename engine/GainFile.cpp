@@ -118,7 +118,9 @@ TGainResult ChangeGain(const std::string& FileName, const std::string& Target, T
     }
     if (Request.Undo && !Old) return Refused(TGainRefusal::NoRecord);
     const TInfoFrame Record = ReadInfoFrameAt(Source, AudioStart, ApeStart);
-    const int64_t MusicFrom = AudioStart + (Record.Marker != TInfoMarker::None ? Info.FrameSize : 0);
+    // The information frame, when it lies whole in the audio, is not audio.
+    const bool Whole = Record.Marker != TInfoMarker::None && AudioStart + Info.FrameSize <= ApeStart;
+    const int64_t MusicFrom = AudioStart + (Whole ? Info.FrameSize : 0);
 
     TTargetFile Output(Target, TTemporaryKind::Unnamed, Existing);
     TGainResult R;
