@@ -71,11 +71,12 @@ std::optional<TLayout> Parse(const std::string& Tag, const std::string& Key) {
 // header) moved by the bytes and items added, rather than counted anew: taking
 // them away again gives back the very fields, whatever they held.
 std::string Recounted(std::string Tag, const TLayout& L, int64_t Bytes, int Items) {
-    for (const size_t At : {Tag.size() - ApeFooterBytes, size_t(0)}) {
-        if (At == 0 && !L.Header) break;
+    const auto Move = [&](size_t At) {
         PutLe32(Tag, At + SizeAt, Le32(Tag, At + SizeAt) + uint32_t(Bytes));
         PutLe32(Tag, At + CountAt, Le32(Tag, At + CountAt) + uint32_t(Items));
-    }
+    };
+    Move(Tag.size() - ApeFooterBytes);
+    if (L.Header) Move(0);
     return Tag;
 }
 

@@ -135,12 +135,15 @@ TEST(Fades, DecodeAsRampsAndChangeOnlyTheGainsOfTheFadedFrames) {
 }
 
 TEST(Gain, ChangesAndUndoesToTheVeryBytes) {
-    // Beside the kinds of stream, tags at both ends, and an APE tag whose
-    // header does not agree with its footer on the count of its items.
+    // Beside the kinds of stream, tags at both ends, an APE tag whose header
+    // does not agree with its footer on the count of its items, and one of a
+    // footer alone.
     TScratchDir Odd;
     std::string Ape = ReadAll(Fixture("ape-id3v1.mp3"));
     Ape[Ape.find("APETAGEX") + 16] ^= 0x70;
-    std::vector<std::string> Sources{Odd.Write("odd-ape.mp3", Ape)};
+    const std::string Footer = std::string("APETAGEX\xD0\x07\0\0\x20", 13) + std::string(19, '\0');
+    std::vector<std::string> Sources{Odd.Write("odd-ape.mp3", Ape),
+                                     Odd.Write("empty-ape.mp3", ReadAll(Fixture("mono.mp3")) + Footer)};
     for (const char* Kind : {"cbr128.mp3", "mono.mp3", "mpeg2-mono.mp3", "mpeg25.mp3", "crc.mp3", "all-tags.mp3"})
         Sources.push_back(Fixture(Kind));
     for (const std::string& Source : Sources) {
