@@ -54,7 +54,10 @@ std::optional<TLayout> Parse(const std::string& Tag, const std::string& Key) {
     L.ItemsFrom = Tag.size() - Size;
     L.ItemsTo = Footer;
     size_t At = L.ItemsFrom;
-    for (uint32_t I = 0; I < L.Count && At < L.ItemsTo; ++I) {
+    // A header that is none, or items that do not fill their room as the
+    // count says, make a tag whose items cannot be found, nor one put in.
+    if (L.Header && Tag.compare(0, ApeMarker.size(), ApeMarker) != 0) return std::nullopt;
+    for (uint32_t I = 0; I < L.Count; ++I) {
         if (L.ItemsTo - At < ItemHeadBytes + 1) return std::nullopt;
         const size_t ValueBytes = Le32(Tag, At);
         const size_t KeyAt = At + ItemHeadBytes;
@@ -64,6 +67,7 @@ std::optional<TLayout> Parse(const std::string& Tag, const std::string& Key) {
         if (SameKey(Tag, KeyAt, KeyEnd - KeyAt, Key)) L.KeyFrom = At, L.KeyTo = Next;
         At = Next;
     }
+    if (At != L.ItemsTo) return std::nullopt;
     return L;
 }
 
