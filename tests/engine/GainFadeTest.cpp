@@ -9,6 +9,7 @@
 #include "engine/Crc16.h"
 #include "engine/FrameGain.h"
 #include "engine/GainFile.h"
+#include "engine/PieceFades.h"
 #include "engine/PieceWriter.h"
 #include "engine/VekMp3.h"
 #include "tests/engine/Mpg123Decode.h"
@@ -132,6 +133,34 @@ TEST(Fades, DecodeAsRampsAndChangeOnlyTheGainsOfTheFadedFrames) {
         EXPECT_EQ(Engine.LastSaveFailure(), TSaveFailure::GainUnchangeable);
     }
     EXPECT_TRUE(Dir.Entries().empty());
+}
+
+TEST(Fades, StepsFollowTheAmplitudeDownToTheFloor) {
+    const struct {
+        double Fraction;
+        int Steps;
+    } Cases[] = {{-0.5, FadeFloorSteps}, {0.0, FadeFloorSteps}, {0.0005, FadeFloorSteps}, {0.001, 40}, {0.01, 27},
+                 {0.5, 4},           {0.99, 0},                {1.0, 0},                  {1.5, 0}};
+    for (const auto& C : Cases) EXPECT_EQ(FadeSteps(C.Fraction), C.Steps) << C.Fraction;
+    for (double F = 0.0; F < 1.0; F += 0.01) EXPECT_GE(FadeSteps(F), FadeSteps(F + 0.01)) << F;
+}
+
+// A protected frame whose CRC was already wrong keeps it wrong: a change of
+// gain must not make a damaged frame look whole to the decoders that check.
+TEST(Gain, ADamagedFrameStaysDamaged) {
+    TScratchDir Dir;
+    std::string Bytes = ReadAll(Fixture("crc.mp3"));
+    const std::vector<TFrameAt> Frames = FramesOf(Fixture("crc.mp3"));
+    ASSERT_GT(Frames.size(), 30u);
+    const auto Crc = size_t(Frames[20].Offset) + FrameHeaderBytes;
+    Bytes[Crc] = char(Bytes[Crc] ^ 0x5A);
+    const std::string Damaged = Dir.Write("damaged.mp3", Bytes), A = Dir.Path("a.mp3"), B = Dir.Path("b.mp3");
+    ASSERT_EQ(BadFrameCrcs(Damaged), 1);
+    ASSERT_TRUE(ChangeGain(Damaged, A, TExisting::Replace, {-2, 0, -1, false, false}).Saved);
+    EXPECT_EQ(BadFrameCrcs(A), 1);
+    EXPECT_EQ(ReadAll(A).compare(Crc, 2, Bytes, Crc, 2), 0);
+    ASSERT_TRUE(ChangeGain(A, B, TExisting::Replace, {2, 0, -1, false, false}).Saved);
+    EXPECT_TRUE(ReadAll(B) == Bytes);
 }
 
 TEST(Gain, ChangesAndUndoesToTheVeryBytes) {
