@@ -63,10 +63,10 @@ TEST(ApeTag, TagsThatCannotBeReadAreLeftAlone) {
     std::string ValueTooLong = Tag(Items, 1, true);
     ValueTooLong[32] = char(100);
     const std::string Cases[] = {
-        Tag(Items, 2, true),                          // more items counted than there are
-        Tag(Items + Item("Year", "1999"), 1, true),   // fewer: bytes left over
-        Tag(Items, 1, true).substr(1),                // shorter than its size says
-        Tag(Items, 1, true).substr(0, 60),            // no footer
+        Tag(Items, 2, true),                         // more items counted than there are
+        Tag(Items + Item("Year", "1999"), 1, true),  // fewer: bytes left over
+        Tag(Items, 1, true).substr(1),               // shorter than its size says
+        Tag(Items, 1, true).substr(0, 60),           // no footer
         BadHeader,
         ValueTooLong,
         Tag(Items.substr(0, Items.size() - 8), 1, false) + "no zero",  // a key without its end

@@ -139,8 +139,15 @@ TEST(Fades, StepsFollowTheAmplitudeDownToTheFloor) {
     const struct {
         double Fraction;
         int Steps;
-    } Cases[] = {{-0.5, FadeFloorSteps}, {0.0, FadeFloorSteps}, {0.0005, FadeFloorSteps}, {0.001, 40}, {0.01, 27},
-                 {0.5, 4},           {0.99, 0},                {1.0, 0},                  {1.5, 0}};
+    } Cases[] = {{-0.5, FadeFloorSteps},
+                 {0.0, FadeFloorSteps},
+                 {0.0005, FadeFloorSteps},
+                 {0.001, 40},
+                 {0.01, 27},
+                 {0.5, 4},
+                 {0.99, 0},
+                 {1.0, 0},
+                 {1.5, 0}};
     for (const auto& C : Cases) EXPECT_EQ(FadeSteps(C.Fraction), C.Steps) << C.Fraction;
     for (double F = 0.0; F < 1.0; F += 0.01) EXPECT_GE(FadeSteps(F), FadeSteps(F + 0.01)) << F;
 }
@@ -190,7 +197,24 @@ TEST(Gain, ChangesAndUndoesToTheVeryBytes) {
         EXPECT_FALSE(ReadAll(A) == Original);
         EXPECT_EQ(BadFrameCrcs(A), 0);
         TInfoFrame Record;
-        FramesOf(A, &Record);
+        const std::vector<TFrameAt> Frames = FramesOf(A, &Record);
+        // Just the frames of the range, each in its head alone.
+        const std::string Changed = ReadAll(A);
+        uint32_t Touched = 0;
+        double Ms = 0;
+        for (const TFrameAt& F : Frames) {
+            const auto Kept = size_t(std::min(GainHeadBytes, F.Frame.Length));
+            if (Changed.compare(size_t(F.Offset), Kept, Original, size_t(F.Offset), Kept) != 0) {
+                ++Touched;
+                EXPECT_TRUE(Ms >= 300 && Ms < 900 + F.Frame.DurationMs) << Ms << " ms";  // as a cut takes them
+            }
+            Ms += F.Frame.DurationMs;
+            EXPECT_EQ(Changed.compare(size_t(F.Offset) + Kept, size_t(F.Frame.Length) - Kept, Original,
+                                      size_t(F.Offset) + Kept, size_t(F.Frame.Length) - Kept),
+                      0);
+        }
+        EXPECT_LE(Touched, R.Frames);
+        EXPECT_GE(Touched + 2, R.Frames);  // a frame of digital silence codes nothing to change
         EXPECT_EQ(R.MusicCrc, Record.Lame.has_value());
         ASSERT_TRUE(Change(A, B, {2, 300, 900, false, false}).Saved);
         EXPECT_TRUE(ReadAll(B) == Original);
