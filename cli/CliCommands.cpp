@@ -238,6 +238,10 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
         !ParseGenre(Options.TagFields.Genre, Genre, Why) || !ParseTrack(Options.TagFields.Track, Why))
         return Usage(Why);
     if (StartMs >= EndMs) return Usage("the start must lie before the end");
+    int64_t FadeInMs = 0, FadeOutMs = 0;
+    if ((!Options.FadeIn.empty() && !ParseTimeOption(Options.FadeIn, "--fade-in", CutTimeLimit, FadeInMs, Why)) ||
+        (!Options.FadeOut.empty() && !ParseTimeOption(Options.FadeOut, "--fade-out", CutTimeLimit, FadeOutMs, Why)))
+        return Usage(Why);
     if (SameTarget(Options.Source, Options.Target))
         return Usage(Quoted(Options.Target) + " is the file it is cut from: the new file cannot replace it");
 
@@ -252,6 +256,7 @@ int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err) {
         Save.Exact = Options.Exact;
         Save.Existing = ExistingRule(Options.Overwrite);
         Save.RequireAudio = true;
+        Save.Fades = {static_cast<int32_t>(FadeInMs), static_cast<int32_t>(FadeOutMs)};
         const TTagTexts Texts = CutTagTexts(Options, Genre);
         const TId3v1Tag Tag = Options.Tag ? MakeTagRecordFromUtf8(Texts, CodePage) : TId3v1Tag{};
         if (Options.Id3v2 && Engine.DataInfo.Valid) Save.LeadingBytes = CutId3v2(Options, Genre);

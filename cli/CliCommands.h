@@ -34,6 +34,7 @@ struct TCutOptions {
     TTagOptions TagFields;
     bool NoInfoFrame = false;
     bool Exact = false;
+    std::string FadeIn, FadeOut;  // TIMEs as given; empty: none
 };
 
 struct TPlayOptions {
@@ -66,6 +67,7 @@ struct TSplitOptions {
     double ThresholdDb = -48.0;
     int64_t MinSilenceMs = 2000;
     int64_t MinPieceMs = 5000;
+    int64_t FadeInMs = 0, FadeOutMs = 0;  // each piece's
 };
 
 struct TLevelsOptions {
@@ -93,6 +95,17 @@ struct TFixOptions {
     bool Overwrite = false;  // of a Target other than the file
 };
 
+struct TGainOptions {
+    std::string File;
+    std::string Target;        // empty: the file itself
+    std::optional<double> Db;  // the change, or
+    bool Undo = false;         // the recorded change undone
+    std::string Start, End;    // TIMEs as given; empty: the whole file
+    bool UndoInfo = false;
+    bool Json = false;
+    bool Overwrite = false;  // of a Target other than the file
+};
+
 int RunInfo(const TInfoOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunCut(const TCutOptions& Options, std::ostream& Out, std::ostream& Err);
 int RunPlay(const TPlayOptions& Options, std::ostream& Out, std::ostream& Err);
@@ -101,5 +114,6 @@ int RunLevels(const TLevelsOptions& Options, std::ostream& Out, std::ostream& Er
 int RunJoin(const TJoinOptions& Options, std::ostream& Out, std::ostream& Err);
 // Exit 1 from a dry run that finds something to change.
 int RunFix(const TFixOptions& Options, std::ostream& Out, std::ostream& Err);
+int RunGain(const TGainOptions& Options, std::ostream& Out, std::ostream& Err);
 
 }  // namespace SegmoraCli

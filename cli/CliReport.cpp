@@ -53,6 +53,7 @@ const char* SaveFailureCode(TSaveFailure Why) {
     case TSaveFailure::TargetNotReplaced: return "TargetNotReplaced";
     case TSaveFailure::TargetExists: return "TargetExists";
     case TSaveFailure::NothingToSave: return "NothingToSave";
+    case TSaveFailure::GainUnchangeable: return "GainUnchangeable";
     }
     return "NotSaved";
 }
@@ -75,6 +76,7 @@ TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, con
     case TSaveFailure::TargetNotRegular: Text = T + " is not a regular file (a FIFO, device or socket)"; break;
     case TSaveFailure::TargetExists: Text = T + " exists already (--overwrite or -y replaces it)"; break;
     case TSaveFailure::NothingToSave: Text = T + " would start after the end of the audio"; break;
+    case TSaveFailure::GainUnchangeable: Text = GainUnchangeableText(Source); break;
     case TSaveFailure::None:
     case TSaveFailure::TargetNotWritable:
     case TSaveFailure::TargetNotCreated:
@@ -83,6 +85,12 @@ TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, con
         break;
     }
     return {SaveFailureCode(Why), Text};
+}
+
+std::string GainUnchangeableText(const std::string& File) {
+    return "the level of " + Quoted(File) +
+           " cannot change without re-encoding: only layer III frames with a bit rate in their headers carry a "
+           "gain (not layers I and II, not free format)";
 }
 
 TExisting ExistingRule(bool Overwrite) { return Overwrite ? TExisting::Replace : TExisting::Keep; }

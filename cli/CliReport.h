@@ -53,6 +53,9 @@ TFailure SaveFailure(const TVekMP3& Engine, const std::string& Source, const std
 // The same for a save that failed for Why, with the system's error number.
 TFailure SaveFailure(TSaveFailure Why, int Error, const std::string& Source, const std::string& Target);
 
+// Why fades or a change of gain are refused for File.
+std::string GainUnchangeableText(const std::string& File);
+
 // A file of a target's name is kept, and that save fails, unless the user
 // said --overwrite (-y).
 TExisting ExistingRule(bool Overwrite);

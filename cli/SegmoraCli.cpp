@@ -104,6 +104,10 @@ int main(int argc, char** argv) try {
         CutCmd->add_flag("--no-info-frame", Cut.NoInfoFrame, "Write no information frame in front of the frames");
     CutCmd->add_flag("--exact", Cut.Exact, "Start exactly as the source plays there (gapless players)")
         ->excludes(NoInfoFrame);
+    CutCmd->add_option("--fade-in", Cut.FadeIn, "Fade in over TIME at the start (layer III, without re-encoding)")
+        ->type_name("TIME");
+    CutCmd->add_option("--fade-out", Cut.FadeOut, "Fade out over TIME at the end (layer III, without re-encoding)")
+        ->type_name("TIME");
     AddTagOptions(*CutCmd, Cut);
 
     CutCmd->footer(TimeForms);
@@ -145,6 +149,11 @@ int main(int argc, char** argv) try {
     SplitCmd->add_flag("--json", Split.Json, "Print a JSON array, one object per piece");
     SplitCmd->add_flag("-y,--overwrite", Split.Overwrite, "Replace files that exist (kept otherwise)");
     SplitCmd->add_flag("--exact", Split.Exact, "Pieces that join without a seam in gapless players");
+    std::string FadeIn, FadeOut;
+    SplitCmd->add_option("--fade-in", FadeIn, "Fade each piece in over TIME (layer III, without re-encoding)")
+        ->type_name("TIME");
+    SplitCmd->add_option("--fade-out", FadeOut, "Fade each piece out over TIME (layer III, without re-encoding)")
+        ->type_name("TIME");
     SplitCmd->add_option("--threshold", Split.ThresholdDb, "Silence: quiet below this RMS level (default -48)")
         ->type_name("DB")
         ->check(FiniteNumber);
@@ -186,6 +195,31 @@ int main(int argc, char** argv) try {
     FixCmd->add_flag("--json", Fix.Json, "Print one JSON object");
     FixCmd->add_flag("-y,--overwrite", Fix.Overwrite, "Replace OUT when it exists (kept otherwise)");
 
+    TGainOptions Gain;
+    CLI::App* GainCmd = App.add_subcommand(
+        "gain", "Change the level of an MP3 file, or of a range of it, in steps of 1.5 dB without re-encoding");
+    GainCmd->add_option("FILE", Gain.File, "The MP3 file")->required();
+    CLI::Option* DbOpt = GainCmd->add_option("--db", Gain.Db, "The change in dB, rounded to steps of 1.5 dB")
+                             ->type_name("X")
+                             ->check(FiniteNumber);
+    CLI::Option* GainRange[] = {
+        GainCmd->add_option("--start", Gain.Start, "Start TIME of the range (default: the beginning)")
+            ->type_name("TIME"),
+        GainCmd->add_option("--end", Gain.End, "End TIME of the range (default: the end)")->type_name("TIME"),
+    };
+    GainCmd->add_option("-o,--output", Gain.Target, "Save the changed file as OUT (default: replace FILE, safely)")
+        ->type_name("OUT");
+    CLI::Option* UndoInfo = GainCmd->add_flag("--undo-info", Gain.UndoInfo,
+                                              "Keep a record of the change in the file's APE tag, for --undo");
+    GainCmd->add_flag("--undo", Gain.Undo, "Undo the recorded change: the file's bytes as they were")
+        ->excludes(DbOpt)
+        ->excludes(GainRange[0])
+        ->excludes(GainRange[1])
+        ->excludes(UndoInfo);
+    GainCmd->add_flag("--json", Gain.Json, "Print one JSON object");
+    GainCmd->add_flag("-y,--overwrite", Gain.Overwrite, "Replace OUT when it exists (kept otherwise)");
+    GainCmd->footer(TimeForms);
+
     try {
         App.parse(argc, argv);
     } catch (const CLI::ParseError& E) {
@@ -201,6 +235,7 @@ int main(int argc, char** argv) try {
     if (*LevelsCmd) return WithOutputChecked(RunLevels(Levels, std::cout, std::cerr));
     if (*JoinCmd) return WithOutputChecked(RunJoin(Join, std::cout, std::cerr));
     if (*FixCmd) return WithOutputChecked(RunFix(Fix, std::cout, std::cerr));
+    if (*GainCmd) return WithOutputChecked(RunGain(Gain, std::cout, std::cerr));
     if (*SplitCmd) {
         size_t Given = 0;
         for (const CLI::Option* O : Ways) Given += O->count();
@@ -212,7 +247,9 @@ int main(int argc, char** argv) try {
             if (Split.EveryMs <= 0) return UsageError("--every must be longer than 0", Split.Json);
         }
         if (!ParseTimeOption(MinSilence, "--min-silence", Longest, Split.MinSilenceMs, Why) ||
-            !ParseTimeOption(MinPiece, "--min-piece", Longest, Split.MinPieceMs, Why))
+            !ParseTimeOption(MinPiece, "--min-piece", Longest, Split.MinPieceMs, Why) ||
+            (!FadeIn.empty() && !ParseTimeOption(FadeIn, "--fade-in", Longest, Split.FadeInMs, Why)) ||
+            (!FadeOut.empty() && !ParseTimeOption(FadeOut, "--fade-out", Longest, Split.FadeOutMs, Why)))
             return UsageError(Why, Split.Json);
         return WithOutputChecked(RunSplit(Split, std::cout, std::cerr));
     }

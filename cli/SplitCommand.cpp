@@ -192,6 +192,7 @@ TPieceResult CutPiece(TVekMP3& Engine, const TSplitOptions& O, const TSplitPiece
         // the names come from a sheet.
         Save.Existing = O.Overwrite ? TExisting::ReplaceName : TExisting::Keep;
         Save.Exact = O.Exact;
+        Save.Fades = {static_cast<int32_t>(O.FadeInMs), static_cast<int32_t>(O.FadeOutMs)};
         const TTagTexts Texts = PieceTexts(P, Engine.DataInfo, Tags.CodePage);
         const TId3v1Tag Tag = O.Tag ? MakeTagRecordFromUtf8(Texts, Tags.CodePage) : TId3v1Tag{};
         if (O.Id3v2)
@@ -259,6 +260,9 @@ int RunSplit(const TSplitOptions& O, std::ostream& Out, std::ostream& Err) {
             Engine.AnalyseFile(O.Source);
         if (!Engine.DataInfo.Valid)
             return Fail(ExitNegative, {"SourceNotValid", Quoted(O.Source) + " is not an MP3 file"});
+        // Refused once for all pieces, before any is written.
+        if ((O.FadeInMs > 0 || O.FadeOutMs > 0) && (Engine.DataInfo.Layer != 3 || Engine.DataInfo.FreeFormat))
+            return Fail(ExitNegative, SaveFailure(TSaveFailure::GainUnchangeable, 0, O.Source, O.Source));
         std::optional<TFailure> Why;
         int Exit = ExitOk;
         if (!PlanPieces(O, Engine, Tags.CodePage, Pieces, Exit, Why, Err)) return Fail(Exit, *Why);

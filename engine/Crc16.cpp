@@ -24,6 +24,38 @@ constexpr std::array<uint16_t, 256> MakeTable() {
 }
 constexpr std::array<uint16_t, 256> Table = MakeTable();
 
+constexpr std::array<uint16_t, 256> MakeForwardTable() {
+    std::array<uint16_t, 256> T{};
+    for (unsigned I = 0; I < 256; ++I) {
+        unsigned C = I << 8;
+        for (int Bit = 0; Bit < 8; ++Bit) C = (C & 0x8000) ? (C << 1) ^ 0x8005 : C << 1;
+        T[I] = static_cast<uint16_t>(C);
+    }
+    return T;
+}
+constexpr std::array<uint16_t, 256> ForwardTable = MakeForwardTable();
+
+// A linear map of CRC values: the image of each of the 16 bits.
+using TCrcMap = std::array<uint16_t, 16>;
+uint16_t Apply(const TCrcMap& M, uint16_t Crc) {
+    uint16_t R = 0;
+    for (int I = 0; I < 16; ++I)
+        if (Crc >> I & 1) R ^= M[size_t(I)];
+    return R;
+}
+// What 2^K zero bytes do to a CRC, for K = 0..63.
+const std::array<TCrcMap, 64>& ZeroRuns() {
+    static const std::array<TCrcMap, 64> Runs = [] {
+        std::array<TCrcMap, 64> R{};
+        const uint8_t Zero = 0;
+        for (int I = 0; I < 16; ++I) R[0][size_t(I)] = Crc16(&Zero, 1, uint16_t(1u << I));
+        for (size_t K = 1; K < R.size(); ++K)
+            for (size_t I = 0; I < 16; ++I) R[K][I] = Apply(R[K - 1], R[K - 1][I]);
+        return R;
+    }();
+    return Runs;
+}
+
 #ifdef SEGMORA_CRC_FOLDING
 
 // Folding: a 16-byte lane L, read as the polynomial whose first bit is its
@@ -101,6 +133,25 @@ bool CanFold() { return __builtin_cpu_supports("pclmul") && __builtin_cpu_suppor
 
 uint16_t Crc16(const uint8_t* Data, size_t Count, uint16_t Crc) {
     for (size_t I = 0; I < Count; ++I) Crc = static_cast<uint16_t>((Crc >> 8) ^ Table[(Crc ^ Data[I]) & 0xFF]);
+    return Crc;
+}
+
+uint16_t Crc16AfterZeros(uint16_t Crc, uint64_t Count) {
+    for (size_t K = 0; Count != 0 && Crc != 0; ++K, Count >>= 1)
+        if (Count & 1) Crc = Apply(ZeroRuns()[K], Crc);
+    return Crc;
+}
+
+void TCrc16Changes::Change(uint64_t At, uint8_t Was, uint8_t Is) {
+    if (Was == Is) return;
+    const uint8_t Difference = Was ^ Is;
+    FCrc = Crc16(&Difference, 1, Crc16AfterZeros(FCrc, At - FAt));
+    FAt = At + 1;
+}
+
+uint16_t FrameCrc16(const uint8_t* Data, size_t Count, uint16_t Crc) {
+    for (size_t I = 0; I < Count; ++I)
+        Crc = static_cast<uint16_t>((Crc << 8) ^ ForwardTable[((Crc >> 8) ^ Data[I]) & 0xFF]);
     return Crc;
 }
 

@@ -99,10 +99,12 @@ struct TGranuleSide {
 
 // Scfsi: the MPEG 1 scale factor selection of the channel, for the second
 // granule (its four band groups, first group in bit 3).
+// A granule's fields take 59 bits in MPEG 1, 63 in MPEG 2 and 2.5.
+int GranuleWidth(bool Mpeg1) { return Mpeg1 ? 59 : 63; }
+
 TGranuleSide ReadGranule(TBits& B, bool Mpeg1, int Scfsi) {
-    // The granule's 59 bits (MPEG 1; 63 in MPEG 2 and 2.5) at once, the
-    // fields taken from the top.
-    const int Width = Mpeg1 ? 59 : 63;
+    // The granule's bits at once, the fields taken from the top.
+    const int Width = GranuleWidth(Mpeg1);
     const uint64_t Bits = B.TakeWide(Width);
     int At = 0;
     const auto Field = [&](int N) {
@@ -235,20 +237,18 @@ TGranuleGuess GranuleEstimate(const TGranuleSide& G, const TGranulePowers& P) {
 TFrameEnergy ReadLayer3(const uint8_t* Bytes, int Count, const TFrameHeader& Frame) {
     TFrameEnergy E;
     E.Layer = 3;
-    const bool Mpeg1 = Frame.Version == 1.0;
-    const bool Crc = (Bytes[1] & 1) == 0;
-    const int SideOffset = FrameHeaderBytes + (Crc ? CrcBytes : 0);
-    E.Channels = Frame.Mono ? 1 : 2;
-    E.Units = Mpeg1 ? 2 : 1;
-    const int SideBytes = Mpeg1 ? (Frame.Mono ? 17 : 32) : (Frame.Mono ? 9 : 17);
-    if (Count < SideOffset + SideBytes || Frame.Length < SideOffset + SideBytes) return E;
+    TSideInfoPlace Side;
+    if (!FindSideInfo(Bytes, Frame, Side) || Count < Side.End()) return E;
+    const bool Mpeg1 = Side.Mpeg1;
+    E.Channels = Side.Channels;
+    E.Units = Side.Units;
     const int Mode = Bytes[3] >> 6, Extension = (Bytes[3] >> 4) & 3;
     const bool Intensity = Mode == 1 && (Extension & 1);
 
     const TGranulePowers& Powers = ::Powers();
-    TBits B(Bytes + SideOffset, SideBytes);
+    TBits B(Bytes + Side.Offset, Side.Bytes);
     E.MainDataBegin = int(B.Take(Mpeg1 ? 9 : 8));
-    E.MainDataRoom = Frame.Length - SideOffset - SideBytes;
+    E.MainDataRoom = Frame.Length - Side.End();
     B.Take(Mpeg1 ? (Frame.Mono ? 5 : 3) : (Frame.Mono ? 1 : 2));  // private bits
     int Scfsi[2] = {0, 0};
     if (Mpeg1)
@@ -373,6 +373,24 @@ TFrameEnergy ReadSubbandLayer(const uint8_t* Bytes, int Count, const TFrameHeade
 }
 
 }  // namespace
+
+int TSideInfoPlace::GranuleBit(int Unit, int Channel) const {
+    // In front of the granules: main_data_begin, the private bits and (MPEG 1)
+    // the scale factor selection of each channel.
+    const int Lead = Mpeg1 ? 9 + (Channels == 1 ? 5 : 3) + 4 * Channels : 8 + Channels;
+    return Lead + (Unit * Channels + Channel) * GranuleWidth(Mpeg1);
+}
+
+bool FindSideInfo(const uint8_t Header[FrameHeaderBytes], const TFrameHeader& Frame, TSideInfoPlace& Place) {
+    if (Frame.Layer != 3) return false;
+    Place.Mpeg1 = Frame.Version == 1.0;
+    Place.Crc = (Header[1] & 1) == 0;
+    Place.Offset = FrameHeaderBytes + (Place.Crc ? CrcBytes : 0);
+    Place.Channels = Frame.Mono ? 1 : 2;
+    Place.Units = Place.Mpeg1 ? 2 : 1;
+    Place.Bytes = Place.Mpeg1 ? (Frame.Mono ? 17 : 32) : (Frame.Mono ? 9 : 17);
+    return Frame.Length >= Place.End();
+}
 
 TFrameEnergy ReadFrameEnergy(const uint8_t* Bytes, int Count, const TFrameHeader& Frame) {
     Count = std::min(Count, int(Frame.Length));

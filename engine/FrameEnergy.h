@@ -53,6 +53,30 @@ struct TFrameEnergy {
     int MainDataRoom = 0;
 };
 
+// Where a layer III frame keeps its side information: behind the header and
+// the CRC (when the header's protection bit is 0), a few fields for the
+// frame, then the fields of each granule and channel in turn, all of the same
+// width, the global gain among them.
+struct TSideInfoPlace {
+    int Offset = 0;  // from the frame's start
+    int Bytes = 0;
+    int Units = 0;  // granules: 2 (MPEG 1) or 1
+    int Channels = 0;
+    bool Crc = false;
+    bool Mpeg1 = false;
+    int End() const { return Offset + Bytes; }
+    // The first bit of the fields of granule Unit and Channel, counted from
+    // the side information's first bit (its most significant one).
+    int GranuleBit(int Unit, int Channel) const;
+};
+// Within a granule's fields: part2_3_length (12 bits; 0: nothing is coded),
+// big_values (9), then the global gain (8).
+constexpr int Part23Bits = 12, GlobalGainBit = 21, GlobalGainBits = 8;
+
+// False for anything but a layer III frame long enough for its side
+// information; Header is its first bytes.
+bool FindSideInfo(const uint8_t Header[FrameHeaderBytes], const TFrameHeader& Frame, TSideInfoPlace& Place);
+
 // Reads the frame whose header Frame decodes and whose first Count bytes
 // (at most its length) are at Bytes.
 TFrameEnergy ReadFrameEnergy(const uint8_t* Bytes, int Count, const TFrameHeader& Frame);

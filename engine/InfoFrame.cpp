@@ -45,6 +45,7 @@ TLameTag ReadLameTag(const uint8_t* Frame, int At) {
     T.MusicCrc = Be16(P + LameMusicCrcAt);
     T.TagCrc = Be16(P + LameTagCrcAt);
     T.TagCrcMatches = Crc16(Frame, size_t(At) + LameTagCrcAt) == T.TagCrc;
+    T.Offset = At;
     return T;
 }
 
@@ -94,6 +95,11 @@ void ReadVbri(const uint8_t* Frame, int Limit, TInfoFrame& R) {
 }
 
 }  // namespace
+
+void SetLameMusicCrc(uint8_t* Frame, const TLameTag& Tag, uint16_t MusicCrc) {
+    PutBe16(Frame + Tag.Offset + LameMusicCrcAt, MusicCrc);
+    if (Tag.TagCrcMatches) PutBe16(Frame + Tag.Offset + LameTagCrcAt, Crc16(Frame, size_t(Tag.Offset) + LameTagCrcAt));
+}
 
 TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length) {
     TInfoFrame R;

@@ -60,6 +60,7 @@ struct TLameTag {
     uint16_t MusicCrc = 0;                      // over the audio frames behind the information frame
     uint16_t TagCrc = 0;                        // over the frame's bytes in front of this field
     bool TagCrcMatches = false;
+    int Offset = 0;  // where the tag begins in its frame
 };
 
 // A Fraunhofer "VBRI" record.
@@ -82,6 +83,10 @@ struct TInfoFrame {
 // None when the frame carries none; fields cut off by the frame's end are
 // left out.
 TInfoFrame ParseInfoFrame(const uint8_t* Frame, int Length);
+
+// Puts MusicCrc into the LAME tag Tag read from Frame (the information
+// frame's bytes), and makes the tag's own CRC anew when it held.
+void SetLameMusicCrc(uint8_t* Frame, const TLameTag& Tag, uint16_t MusicCrc);
 
 // What a fresh information frame says about the piece behind it.
 struct TPieceFacts {

@@ -19,6 +19,7 @@ struct TMp3DataInfo {
     double Version = 0.0;    // 1.0, 2.0, 2.5; 0.0 for the reserved code
     int32_t Layer = 0;       // 1..3; 4 for the reserved code
     int32_t Padding = 0;
+    bool FreeFormat = false;  // the first frame's bit rate is not in its header
     bool Mono = false;
     bool Vbr = false;         // "Xing" at offset 36 of the first frame
     int32_t Id3v1Size = 0;    // 128 or 0

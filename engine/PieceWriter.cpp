@@ -72,6 +72,7 @@ void TPieceWriter::FrameAhead(const TFrameHeader& Frame, const uint8_t Header[Fr
         MakeRoom();
     }
     FToc.Frame(FMs, FAudioBytes);
+    if (FFader) FFader->Frame(FAudioBytes, Frame);
     ++FFrames;
     FAudioBytes += uint64_t(Frame.Length);
     FMs += Frame.DurationMs;
@@ -115,19 +116,24 @@ void TPieceWriter::MakeRoom() {
     FReserved = true;
 }
 
-void TPieceWriter::Finish(int Delay, int Padding) {
-    if (!FReserved) return;
+bool TPieceWriter::Finish(int Delay, int Padding) {
+    const int64_t End = FTarget.Position();
+    // The music CRC was counted over the frames as they were copied.
+    TCrc16Changes Faded;
+    if (FFader && !FFader->Apply(FTarget, FBase + InformationBytes(), Faded)) return false;
+    FTarget.SetPosition(End);
+    if (!FReserved) return true;
     TPieceFacts Piece;
     Piece.Frames = FFrames;
     Piece.AudioBytes = FAudioBytes;
     Piece.Vbr = FMixed;
     Piece.Toc = FToc.Toc(FMs, uint64_t(FLayout.Length), FAudioBytes);
-    Piece.MusicCrc = FCrc.Value();
+    Piece.MusicCrc = FCrc.Value() ^ Faded.Value(FAudioBytes);
     Piece.Delay = Delay;
     Piece.Padding = Padding;
     const std::vector<uint8_t> Frame = BuildInfoFrame(FLayout, FSource, Piece);
-    const int64_t End = FTarget.Position();
     FTarget.SetPosition(FBase);
     FTarget.WriteBuffer(Frame.data(), int64_t(Frame.size()));
     FTarget.SetPosition(End);
+    return true;
 }

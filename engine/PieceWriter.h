@@ -7,11 +7,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/Crc16.h"
 #include "engine/FrameWalk.h"
 #include "engine/InfoFrame.h"
+#include "engine/PieceFades.h"
 #include "platform/FileStream.h"
 
 // Where the piece's frames begin at evenly spaced moments, for the seek
@@ -63,10 +65,21 @@ public:
     // Writes Frame, made for the piece rather than copied, as its next frame.
     void WriteMadeFrame(const std::vector<uint8_t>& Frame);
 
-    // Writes the information frame into its place, saying that decoders
-    // should drop Delay samples at the start and Padding at the end, and
-    // leaves the target at the end of the piece.
-    void Finish(int Delay, int Padding);
+    // The piece fades in and out (layer III frames of a bit rate their
+    // headers tell). Before the first frame.
+    void Fade(const TFades& Fades) { FFader = std::make_unique<TPieceFader>(Fades); }
+    // The next frame is the first one heard: those before it only prepare
+    // its decoding. Before that frame, whether any precede it or not.
+    void MarkStart() {
+        if (FFader) FFader->MarkStart();
+    }
+
+    // Lowers the gains of the frames the fades reach, and writes the
+    // information frame into its place, saying that decoders should drop
+    // Delay samples at the start and Padding at the end; leaves the target
+    // at the end of the piece. False when a frame to fade cannot be (then
+    // nothing more is written).
+    bool Finish(int Delay, int Padding);
 
     uint32_t Frames() const { return FFrames; }
     // The information frame's bytes; 0 when the piece has none.
@@ -93,4 +106,5 @@ private:
     double FMs = 0.0;
     TTocSampler FToc;
     TCrc16Stream FCrc;
+    std::unique_ptr<TPieceFader> FFader;
 };

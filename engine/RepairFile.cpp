@@ -3,29 +3,13 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/ApeTag.h"
 #include "engine/FrameWalk.h"
 #include "engine/PieceWriter.h"
 #include "engine/Tags.h"
 #include "platform/MappedFile.h"
 
 namespace {
-
-uint32_t Le32(const uint8_t* P) { return uint32_t(P[0]) | uint32_t(P[1]) << 8 | uint32_t(P[2]) << 16 | uint32_t(P[3]) << 24; }
-
-// The analysis counts only an APE tag's footer as a tag; its items stand in
-// front of it. Where the whole tag begins, its header included; the footer
-// when it tells no size that fits.
-int64_t ApeTagStart(TFileStream& Source, const TMp3DataInfo& Info, int64_t AudioStart) {
-    const int64_t Footer = Info.AudioEnd();
-    if (Info.ApeSize == 0) return Footer;
-    uint8_t F[ApeFooterBytes] = {0};
-    Source.SetPosition(Footer);
-    if (Source.Read(F, ApeFooterBytes) != ApeFooterBytes) return Footer;
-    constexpr uint32_t HasHeader = 0x80000000u;
-    const int64_t Size = Le32(F + 12);  // the items and the footer
-    const int64_t Start = Footer + ApeFooterBytes - Size - ((Le32(F + 20) & HasHeader) ? ApeFooterBytes : 0);
-    return Size >= ApeFooterBytes && Start >= AudioStart ? Start : Footer;
-}
 
 // The first bytes of what stands at At, no further than To; zeros beyond.
 int64_t HeadAt(TMappedFile& Source, int64_t At, int64_t To, uint8_t Head[InfoHeadBytes]) {
@@ -172,7 +156,7 @@ TRepairSurvey SurveyFile(const std::string& FileName) {
     if (!S.Info.Valid) return S;
     S.Identity = Source.Identity();
     S.AudioStart = S.Info.FirstFrameOffset();
-    S.AudioEnd = ApeTagStart(Source, S.Info, S.AudioStart);
+    S.AudioEnd = ApeTagStart(Source, S.Info);
     S.Record = ReadInfoFrameAt(Source, S.AudioStart, S.AudioEnd);
     if (S.Record.Marker != TInfoMarker::None) S.RecordBytes = S.Info.FrameSize;
     S.Delay = S.Record.Lame ? S.Record.Lame->Delay : 0;

@@ -23,7 +23,7 @@ void ResetAnalysis(TMp3DataInfo& D) {
     D.BitRate = D.SampleRate = D.Layer = D.Padding = D.Id3v1Size = D.Id3v2Size = 0;
     D.ZeroPadding = 0;
     D.Version = 0.0;
-    D.Mono = D.Vbr = false;
+    D.Mono = D.Vbr = D.FreeFormat = false;
     D.LengthMs = 0;
 }
 
@@ -70,6 +70,7 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     D.SampleRate = Frame.SampleRate;
     D.Padding = Frame.Padding;
     D.FrameSize = Frame.Length;
+    D.FreeFormat = Frame.FreeFormat;
     D.Mono = Frame.Mono;
 
     uint8_t Marker[VbrMarker.size()] = {0};
@@ -283,6 +284,8 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     FLastSaveError = 0;
     if (!DataInfo.Valid) return SaveFailed(TSaveFailure::SourceNotValid);
     if (!FileExists(DataInfo.FileName)) return SaveFailed(TSaveFailure::SourceMissing);
+    if (Options.Fades.Any() && (DataInfo.Layer != 3 || DataInfo.FreeFormat))
+        return SaveFailed(TSaveFailure::GainUnchangeable);
 
     auto Source = std::make_unique<TFileStream>(DataInfo.FileName, TFileMode::fmOpenRead);
     // Nothing stops another program from writing the source while we read it,
@@ -299,6 +302,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     const int64_t AudioEnd = DataInfo.AudioEnd();
     const TInfoFrame SourceInfo = ReadInfoFrameAt(*Source, DataInfo.FirstFrameOffset(), AudioEnd);
     TPieceWriter Writer(Output.Stream(), SourceInfo, Options.InfoFrame || Options.Exact);
+    if (Options.Fades.Any()) Writer.Fade(Options.Fades);
     const int32_t Span = static_cast<int32_t>(int64_t(EndMs) - int64_t(StartMs));
     int64_t SkippedBytes = 0, SkippedMs = 0, PrerollBytes = 0;
     TFrameTrail Trail;
@@ -364,6 +368,7 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
                                                                      .Bytes;
                 Map.SetPosition(Preroll.StartOffset);
             }
+            Writer.MarkStart();
             if (Chain)
                 Copied = CopyAudioUntil(Map, &Output.Stream(), AudioEnd, Walk, EndMs, &Writer, PassedTrail);
             else
@@ -377,7 +382,9 @@ bool TVekMP3::SaveSegment(int32_t StartMs, int32_t EndMs, const std::string& AFi
     }
     if (NoAudioLeft) return SaveFailed(TSaveFailure::NothingToSave);
     const TTrim Trim = PieceTrim(SourceInfo, SkippedBytes == 0, Preroll, EndsAtLast);
-    Writer.Finish(Trim.Delay, Trim.Padding);
+    // A frame of another kind among the piece's (a stream that changes its
+    // layer) leaves nothing saved rather than a fade that is not one.
+    if (!Writer.Finish(Trim.Delay, Trim.Padding)) return SaveFailed(TSaveFailure::GainUnchangeable);
 
     if (BytesAre(reinterpret_cast<const uint8_t*>(Id3Tag.Header), Id3v1Marker)) WriteTag(Output.Stream(), Id3Tag);
 

@@ -15,6 +15,7 @@
 #include "engine/FrameWalk.h"
 #include "engine/MediaPlayer.h"
 #include "engine/Mp3DataInfo.h"
+#include "engine/PieceFades.h"
 #include "engine/Tags.h"
 #include "platform/FileStream.h"
 #include "platform/MappedFile.h"
@@ -39,6 +40,7 @@ enum class TSaveFailure {
     TargetNotReplaced,  // the written piece could not take the target's name
     TargetExists,       // the target exists and was to be kept
     NothingToSave,      // a piece of a chain starts where no audio is left
+    GainUnchangeable,   // fades asked of frames whose gain cannot change (layers I and II, free format)
 };
 
 // The save failure a target file that is not Ready() stands for.
@@ -94,6 +96,11 @@ struct TSaveOptions {
     // A piece that would hold no audio frame, since it starts where the
     // audio has ended, is not saved (NothingToSave), as a chain's never is.
     bool RequireAudio = false;
+    // Fade the piece in and out through its frames' gains (layer III frames
+    // of a bit rate their headers tell; others are not saved:
+    // GainUnchangeable). An exact start's frames in front of the start frame
+    // are lowered to the floor with a fade in.
+    TFades Fades{};
 };
 
 class TVekMP3 {

@@ -22,7 +22,11 @@
 //    (unless its last bytes happen to read as a tag);
 //  - every step of the walks moves forward: a hang shows up as a timeout;
 //  - what a frame's first bytes say of its energy (engine/FrameEnergy.h),
-//    read at every offset where a header decodes, is a finite bound.
+//    read at every offset where a header decodes, is a finite bound;
+//  - a piece with fades is as long as the piece without (layer III of a
+//    bit rate the headers tell; refused otherwise, nothing left behind);
+//  - a recorded change of gain, undone, gives back the very bytes; a
+//    refused one leaves nothing behind; neither writes the source.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -40,6 +44,7 @@
 
 #include "engine/Crc16.h"
 #include "engine/FrameEnergy.h"
+#include "engine/GainFile.h"
 #include "engine/InfoFrame.h"
 #include "engine/VekMp3.h"
 
@@ -281,6 +286,38 @@ TCut CheckCut(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartM
     return Cut;
 }
 
+// The middle third with fades, against the same piece without.
+void CheckFades(TVekMP3& Engine, const std::vector<uint8_t>& Input, int32_t StartMs, int32_t EndMs, const TCut& Plain) {
+    TSaveOptions Options;
+    Options.Fades = {std::max(EndMs - StartMs, 2) / 2, 100};
+    int64_t ByteCount = -1, DurationMs = -1;
+    const bool Result = Engine.SaveSegment(StartMs, EndMs, TargetName, {}, ByteCount, DurationMs, Options);
+    Check(ReadWhole(SourceName) == Input, "a save with fades changed the source");
+    const bool Changeable = Engine.DataInfo.Layer == 3 && !Engine.DataInfo.FreeFormat;
+    if (Result) {
+        Check(Changeable && ByteCount == Plain.ByteCount && DurationMs == Plain.DurationMs,
+              "a piece with fades differs in length from the piece without, or was not refused");
+        ::unlink(TargetName.c_str());
+    } else {
+        Check(!Engine.DataInfo.Valid || Engine.LastSaveFailure() == TSaveFailure::GainUnchangeable,
+              "a save with fades failed for another reason");
+    }
+    Check(ExtraFiles().empty(), "a save with fades left a file behind", Join(ExtraFiles()));
+}
+
+void CheckGain(const std::vector<uint8_t>& Input) {
+    const TGainResult Down = ChangeGain(SourceName, TargetName, TExisting::Replace, {-3, 0, -1, true, false});
+    Check(ReadWhole(SourceName) == Input, "a change of gain changed the source");
+    if (!Down.Saved) {
+        Check(ExtraFiles().empty(), "a refused change of gain left a file behind", Join(ExtraFiles()));
+        return;
+    }
+    const TGainResult Back = ChangeGain(TargetName, TargetName, TExisting::Replace, {0, 0, -1, false, true});
+    Check(Back.Saved, "the undo of a recorded change of gain was refused");
+    Check(ReadWhole(TargetName) == Input, "the undo of a change of gain did not give back the very bytes");
+    ::unlink(TargetName.c_str());
+}
+
 void RunOne(const uint8_t* Data, size_t Size) {
     const std::vector<uint8_t> Input(Data, Data + Size);
     WriteSource(Data, Size);
@@ -316,6 +353,8 @@ void RunOne(const uint8_t* Data, size_t Size) {
     const int32_t Third = static_cast<int32_t>(L / 3), TwoThirds = static_cast<int32_t>(2 * L / 3 + 1);
     const TCut Plain = CheckCut(Engine, Input, Third, TwoThirds, &Tag);
     const TCut Exact = CheckCut(Engine, Input, Third, TwoThirds, &Tag, true);
+    CheckFades(Engine, Input, Third, TwoThirds, Plain);
+    CheckGain(Input);
     Check(Exact.DurationMs == Plain.DurationMs && Exact.ByteCount >= Plain.ByteCount,
           "an exact start changes the piece's duration or holds less",
           std::to_string(Exact.DurationMs) + " ms, " + std::to_string(Exact.ByteCount) + " bytes against " +

@@ -113,6 +113,9 @@ put("regress-short-frame-marker.mp3", frame(1.0, 1, 1, 1, fill=0x10)[:32] + byte
 tagged = bytearray(f1() * 5)
 tagged[288:291] = b"TAG"
 put("regress-tag-over-audio.mp3", bytes(tagged))
+# an information frame ("VBRI") cut short by the end of the file: a change of
+# gain took its whole length for the record in front of the audio.
+put("regress-record-cut-short.mp3", frame(1.0, 3, 1, 0, marker="VBRI", at=36)[:84])
 put("short.mp3", b"\xFF\xFB\x90")
 
 def first_frames(name, count):

@@ -61,7 +61,7 @@ completion)
             [ "$got" = "$want" ] || { echo "[$*]: \"$got\", \"$want\" expected"; bad=1; }
         }
         expect "cut"                   segmora-cli c
-        expect "info cut play split levels join fix" segmora-cli ""
+        expect "info cut play split levels join fix gain" segmora-cli ""
         expect "--version"             segmora-cli --v
         expect "--start"               segmora-cli cut a.mp3 --st
         expect "--tag --title --track" segmora-cli cut a.mp3 b.mp3 --t
@@ -69,6 +69,9 @@ completion)
         expect ""                      segmora-cli split a.mp3 --every 1
         expect "--json"                segmora-cli info --j
         expect "--no-tags"             segmora-cli join a.mp3 b.mp3 --n
+        expect "--undo-info --undo"    segmora-cli gain a.mp3 --un
+        expect ""                      segmora-cli gain a.mp3 --db ""
+        expect "1500 0:30:00 1:23.5 90s 250ms" segmora-cli cut a.mp3 b.mp3 --fade-in ""
         expect "auto null"             segmora-cli play a.mp3 --output ""
         expect "null"                  segmora-cli play a.mp3 --output n
         expect "--min-silence --min-piece" segmora-cli split a.mp3 --mi
