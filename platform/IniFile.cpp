@@ -275,8 +275,14 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
     }
 
     std::string All = Text.Bom;
-    // The last line gets a line end too, when it had none.
-    for (size_t I = 0; I < Lines.size(); ++I) All += Lines[I] + (Text.Ends[I].empty() ? Text.LineEnd : Text.Ends[I]);
+    for (size_t I = 0; I < Lines.size(); ++I) {
+        // The last line gets a line end too, when it had none. A line that
+        // itself ends in CR keeps that CR only before CR LF: before LF alone
+        // it would read back as a line end.
+        std::string End = Text.Ends[I].empty() ? Text.LineEnd : Text.Ends[I];
+        if (End == "\n" && !Lines[I].empty() && Lines[I].back() == '\r') End = "\r\n";
+        All += Lines[I] + End;
+    }
     WriteRegularFile(FFileName, All);
 }
 

@@ -111,6 +111,11 @@ TEST_F(IniFileTest, MixedLineEndsSurviveAWrite) {
     TIniFile(Path).WriteInteger("B", "w", 1);
     EXPECT_EQ(Get(), "[A]\nx=a\r\r\ny=b\r\n[C]\r\nz=c\n[B]\nw=1\n");
     EXPECT_EQ(TIniFile(Path).ReadString("A", "x", ""), "a\r");
+    // A last line ending in CRs and no line end reads the same after a write.
+    Put("[A]\nx=a\r\r");
+    EXPECT_EQ(TIniFile(Path).ReadString("A", "x", ""), "a\r");
+    TIniFile(Path).WriteInteger("B", "w", 1);
+    EXPECT_EQ(TIniFile(Path).ReadString("A", "x", ""), "a\r");
 }
 
 // A FIFO would hold a reader until a writer came, and a writer until a
