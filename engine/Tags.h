@@ -78,6 +78,9 @@ inline int32_t Id3v2TagBytes(const uint8_t Header[Id3v2HeaderBytes]) {
 bool ReadId3v1Tag(TFileStream& Source, TId3v1Tag& Tag);
 // True when an APE footer begins at Offset of the stream.
 bool ApeFooterAt(TFileStream& Source, int64_t Offset);
+// True when the stream ends with an APE footer whose tag (header included)
+// is at least Bytes long.
+bool ApeTagEndsStreamOver(TFileStream& Source, int64_t Bytes);
 // Appends Tag at the end of Target in the file layout, in the ID3v1.1 form
 // when Track is not 0.
 void WriteId3v1Tag(TFileStream& Target, const TId3v1Tag& Tag);

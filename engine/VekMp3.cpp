@@ -57,7 +57,10 @@ void AnalyseLayout(TFileStream& Source, TMp3DataInfo& D) {
     // Both bound the audio, in which a free-format frame is measured.
     const int64_t FirstAt = Source.Position() - FrameHeaderBytes;
     TId3v1Tag Tag{};
-    const bool HasId3v1 = ReadId3v1Tag(Source, Tag);
+    // An APE tag that ends the file and reaches back over its last 128 bytes
+    // holds what looks like an ID3v1 tag's marker there when it is 131 bytes
+    // long: the "TAG" of its header's "APETAGEX".
+    const bool HasId3v1 = ReadId3v1Tag(Source, Tag) && !ApeTagEndsStreamOver(Source, Id3v1TagBytes);
     const int64_t ApeAt = D.FileSize - ApeFooterBytes - (HasId3v1 ? Id3v1TagBytes : 0);
     const bool HasApe = ApeFooterAt(Source, ApeAt);
     const int64_t AudioEnd = ApeAt + (HasApe ? 0 : ApeFooterBytes);

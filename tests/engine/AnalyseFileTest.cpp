@@ -236,6 +236,8 @@ TEST_F(AnalyseFileTest, Id3v1TrackForms) {
 TEST_F(AnalyseFileTest, ApeFooterPlaces) {
     const Bytes Audio = Frames(Cbr128(), 5);
     const Bytes V1 = Id3v1Tag({});
+    Bytes Ape131 = ApeFooter(67) + Bytes(67, 'i') + ApeFooter(67);
+    Ape131[23] = char(0xA0);  // the first footer is the header
     const struct {
         const char* Where;
         Bytes Data;
@@ -246,6 +248,7 @@ TEST_F(AnalyseFileTest, ApeFooterPlaces) {
         {"with items longer than the footer", Audio + ApeTagWithItems() + V1, 128, 32},
         {"at the end behind an ID3v1 tag", Audio + V1 + ApeFooter(), 0, 32},
         {"none", Audio + V1, 128, 0},
+        {"at the end, its header's \"TAG\" 128 bytes before it", Audio + Ape131, 0, 32},
         {"footer too far before the ID3v1 tag", Audio + ApeFooter() + Bytes(96, 'z') + V1, 128, 0},
     };
     for (const auto& C : Cases) {
