@@ -73,8 +73,12 @@ public:
                 Estimate += Share[W] * Spans[U + W]->Estimate;
                 Peak += Share[W] * Spans[U + W]->PeakEstimate;
             }
-        L.RmsDb = Db(Estimate / Samples);
-        L.PeakDb = Db(Peak);
+        // The model overshoots most at an onset, where a short block codes
+        // what the window's overlap then takes back: never above what a
+        // decoder's 16-bit samples can hold. Its two guesses are made apart;
+        // no sample is below the RMS level of them all.
+        L.RmsDb = std::min(Db(Estimate / Samples), 0.0);
+        L.PeakDb = std::clamp(Db(Peak), L.RmsDb, 0.0);
 
         // The decoder can take the frame's main data only when the frames
         // before it held it.

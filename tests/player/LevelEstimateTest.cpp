@@ -59,6 +59,9 @@ TEST(LevelEstimate, NoFrameDecodesAboveItsCeiling) {
             if (D.LevelDb < -70.0) ++Quiet;
             if (D.LevelDb < -70.0 && E.CeilingDb < -48.0) ++ShownQuiet;
             if (E.Known && D.LevelDb > -60.0) Errors.push_back(std::fabs(E.RmsDb - D.LevelDb));
+            if (E.Known) {
+                EXPECT_TRUE(E.PeakDb <= 0.0 && E.RmsDb <= E.PeakDb) << "frame " << N;
+            }
         });
         // Digital silence and the noise 70 dB down: nearly every such frame
         // is certainly quiet (the few that are not carry a tone's tail).
