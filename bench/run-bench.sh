@@ -101,6 +101,8 @@ bench_source() {  # bench_source NAME FILE
     [ ${#EXACT[@]} -gt 0 ] &&
         exact_split=(-n "split 12 parts --exact" "'$CLI' split '$src' --parts 12 --exact --output-dir '$OUT/split'")
     # Files of exactly the cut outputs' sizes, for cp.
+    # Made anew: a segmora-cli of today keeps an existing file without -y.
+    rm -f "$SCRATCH/$name-ref-whole.mp3" "$SCRATCH/$name-ref-middle.mp3"
     "$CLI" cut "$src" "$SCRATCH/$name-ref-whole.mp3" --start 0 --end $ALL_END >/dev/null
     "$CLI" cut "$src" "$SCRATCH/$name-ref-middle.mp3" --start $MID_START --end $MID_END >/dev/null
     hyperfine --style basic --warmup "$WARMUP" --min-runs "$MIN_RUNS" \
