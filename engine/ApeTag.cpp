@@ -97,9 +97,9 @@ int64_t ApeTagStart(TFileStream& Source, const TMp3DataInfo& Info) {
     uint8_t F[ApeFooterBytes] = {0};
     Source.SetPosition(Footer);
     if (Source.Read(F, ApeFooterBytes) != ApeFooterBytes) return Footer;
-    const int64_t Size = Le32(F + SizeAt);  // the items and the footer
-    const int64_t Start = Footer + ApeFooterBytes - Size - ((Le32(F + FlagsAt) & HasHeader) ? ApeFooterBytes : 0);
-    return Size >= ApeFooterBytes && Start >= Info.FirstFrameOffset() ? Start : Footer;
+    const int64_t Bytes = ApeTagBytes(F);
+    const int64_t Start = Footer + ApeFooterBytes - Bytes;
+    return Bytes > 0 && Start >= Info.FirstFrameOffset() ? Start : Footer;
 }
 
 std::optional<std::string> ApeItem(const std::string& Tag, const std::string& Key) {

@@ -74,18 +74,21 @@ bool ApeFooterAt(TFileStream& Source, int64_t Offset) {
     return Source.Read(Marker, sizeof Marker) == int64_t(sizeof Marker) && BytesAre(Marker, ApeMarker);
 }
 
+int64_t ApeTagBytes(const uint8_t Footer[ApeFooterBytes]) {
+    if (!BytesAre(Footer, ApeMarker)) return 0;
+    constexpr int SizeAt = 12, FlagsAt = 20;  // the size counts the items and the footer
+    const uint8_t* P = Footer + SizeAt;
+    const int64_t Size = int64_t(P[0]) | int64_t(P[1]) << 8 | int64_t(P[2]) << 16 | int64_t(P[3]) << 24;
+    const bool Header = (Footer[FlagsAt + 3] & 0x80) != 0;
+    return Size < ApeFooterBytes ? 0 : Size + (Header ? ApeFooterBytes : 0);
+}
+
 bool ApeTagEndsStreamOver(TFileStream& Source, int64_t Bytes) {
     const int64_t At = Source.Size() - ApeFooterBytes;
     uint8_t F[ApeFooterBytes] = {0};
     if (At < 0) return false;
     Source.SetPosition(At);
-    if (Source.Read(F, ApeFooterBytes) != ApeFooterBytes || !BytesAre(F, ApeMarker)) return false;
-    const auto Le32 = [&F](int I) {
-        return int64_t(F[I]) | int64_t(F[I + 1]) << 8 | int64_t(F[I + 2]) << 16 | int64_t(F[I + 3]) << 24;
-    };
-    constexpr int SizeAt = 12, FlagsAt = 20;  // the size counts the items and the footer
-    const bool Header = (F[FlagsAt + 3] & 0x80) != 0;
-    return Le32(SizeAt) + (Header ? ApeFooterBytes : 0) >= Bytes;
+    return Source.Read(F, ApeFooterBytes) == ApeFooterBytes && ApeTagBytes(F) >= Bytes;
 }
 
 void WriteId3v1Tag(TFileStream& Target, const TId3v1Tag& Tag) {

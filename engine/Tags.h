@@ -78,6 +78,9 @@ inline int32_t Id3v2TagBytes(const uint8_t Header[Id3v2HeaderBytes]) {
 bool ReadId3v1Tag(TFileStream& Source, TId3v1Tag& Tag);
 // True when an APE footer begins at Offset of the stream.
 bool ApeFooterAt(TFileStream& Source, int64_t Offset);
+// The whole length, header included, of the APE tag whose footer is Footer;
+// 0 when Footer is no footer or tells a size smaller than itself.
+int64_t ApeTagBytes(const uint8_t Footer[ApeFooterBytes]);
 // True when the stream ends with an APE footer whose tag (header included)
 // is at least Bytes long.
 bool ApeTagEndsStreamOver(TFileStream& Source, int64_t Bytes);
