@@ -47,6 +47,7 @@
 #include "engine/GainFile.h"
 #include "engine/InfoFrame.h"
 #include "engine/VekMp3.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace {
 
@@ -55,15 +56,6 @@ constexpr int64_t LongestFrameMs = 144;
 
 std::string WorkDir;
 std::string SourceName, TargetName, SymlinkName, HardlinkName, DotName;
-
-[[noreturn]] void Fail(const char* What, const std::string& Detail = std::string()) {
-    std::fprintf(stderr, "\n*** invariant broken: %s%s%s\n", What, Detail.empty() ? "" : ": ", Detail.c_str());
-    std::abort();
-}
-
-void Check(bool Condition, const char* What, const std::string& Detail = std::string()) {
-    if (!Condition) Fail(What, Detail);
-}
 
 void RemoveWorkDir() {
     if (WorkDir.empty()) return;

@@ -14,16 +14,11 @@
 #include <cstring>
 #include <string>
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/JpegDecoder.h"
 #include "sponsor/SponsorInfo.h"
 
 namespace {
-
-void Check(bool Condition, const char* What) {
-    if (Condition) return;
-    std::fprintf(stderr, "check failed: %s\n", What);
-    std::abort();
-}
 
 void CheckReply(const std::string& Reply) {
     std::string Address = "untouched";

@@ -29,20 +29,12 @@
 #include "cli/CueSheet.h"
 #include "cli/SplitPlan.h"
 #include "engine/TimeCode.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/IniFile.h"
 
 namespace {
 
 std::string IniName;
-
-[[noreturn]] void Fail(const char* What, const std::string& Detail = std::string()) {
-    std::fprintf(stderr, "\n*** invariant broken: %s%s%s\n", What, Detail.empty() ? "" : ": ", Detail.c_str());
-    std::abort();
-}
-
-void Check(bool Condition, const char* What, const std::string& Detail = std::string()) {
-    if (!Condition) Fail(What, Detail);
-}
 
 void RemoveIni() {
     if (!IniName.empty()) ::unlink(IniName.c_str());
